@@ -1,0 +1,64 @@
+# add_mex(NAME SOURCES...): one extension, NAME.mexw64 on Windows and
+# NAME.mexa64 on Linux, from the clock, the gateway and the function's own
+# sources, written to MEX_OUTPUT_DIR. Everything that differs by platform is
+# chosen here, by file: the clock, the export list, the host's libraries.
+
+set(MEX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+
+if(WIN32)
+  set(MEX_SUFFIX .mexw64)
+  set(MEX_PLATFORM_SOURCES
+      ${MEX_SOURCE_DIR}/timing/clock_windows.cpp
+      ${MEX_SOURCE_DIR}/gateway/entry_windows.cpp
+      ${MEX_SOURCE_DIR}/cmake/exports.def)
+  # The host's import libraries, made from the names the extensions use; the
+  # host's own libraries are not needed to build.
+  find_program(DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
+  set(MEX_HOST_LIBRARIES)
+  foreach(lib mx mex)
+    set(import ${CMAKE_BINARY_DIR}/import/lib${lib}.a)
+    add_custom_command(
+      OUTPUT ${import}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/import
+      COMMAND ${DLLTOOL} -d ${MEX_SOURCE_DIR}/cmake/lib${lib}.def -l ${import}
+      DEPENDS ${MEX_SOURCE_DIR}/cmake/lib${lib}.def
+      COMMENT "Import library for lib${lib}.dll")
+    add_custom_target(import_lib${lib} DEPENDS ${import})
+    list(APPEND MEX_HOST_LIBRARIES ${import})
+  endforeach()
+  # No C runtime: the DLL imports KERNEL32 and the host, nothing a user's
+  # machine may lack. No time stamp, so two builds give the same bytes.
+  set(MEX_LINK_OPTIONS
+      -nostdlib -Wl,-e,DllEntry
+      -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va
+      -s)
+  set(MEX_SYSTEM_LIBRARIES kernel32 gcc)
+else()
+  set(MEX_SUFFIX .mexa64)
+  set(MEX_PLATFORM_SOURCES ${MEX_SOURCE_DIR}/timing/clock_posix.cpp)
+  # Linked against the stand-in libmx.so and libmex.so for their names only:
+  # the extension records them as needed libraries and the host, which has
+  # them loaded already, resolves the calls.
+  set(MEX_HOST_LIBRARIES mx mex)
+  set(MEX_LINK_OPTIONS
+      -Wl,--version-script=${MEX_SOURCE_DIR}/cmake/exports.map
+      -Wl,--as-needed -Wl,-z,defs -s)
+  set(MEX_SYSTEM_LIBRARIES)
+endif()
+
+set(MEX_OUTPUT_DIR ${CMAKE_BINARY_DIR}/mex CACHE PATH "Where the extensions are written")
+
+function(add_mex name)
+  add_library(${name} MODULE ${ARGN} ${MEX_SOURCE_DIR}/gateway/gateway.cpp ${MEX_PLATFORM_SOURCES})
+  target_include_directories(${name} PRIVATE ${MEX_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE MEX_OWN_HOST_DECLARATIONS)
+  target_link_options(${name} PRIVATE ${MEX_LINK_OPTIONS})
+  target_link_libraries(${name} PRIVATE ${MEX_HOST_LIBRARIES} ${MEX_SYSTEM_LIBRARIES})
+  if(WIN32)
+    add_dependencies(${name} import_libmx import_libmex)
+  endif()
+  set_target_properties(${name} PROPERTIES
+      PREFIX "" SUFFIX ${MEX_SUFFIX}
+      LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR}
+      SKIP_BUILD_RPATH TRUE)
+endfunction()

@@ -1,0 +1,40 @@
+// espera(ms): busy-waits ms milliseconds on the counter and returns the time
+// the wait ended, in counter milliseconds (the scale of reloj).
+#include "gateway/gateway.hpp"
+#include "timing/spin_wait.hpp"
+
+namespace {
+
+// The duration is the first element of the input's real double data. Any
+// other class, or an empty array, has no such element (the host gives no
+// data pointer for an empty array, and an int8 holds one byte, not eight),
+// so it is refused before its data is touched.
+const char* refuse(const mxArray* const* inputs) {
+    const mxArray* duration = inputs[0];
+    if (!mxIsDouble(duration) || mxGetNumberOfElements(duration) == 0) {
+        return "espera requires a duration in milliseconds: a non-empty double array.";
+    }
+    return nullptr;
+}
+
+double espera(const mxArray* const* inputs) {
+    // The data pointer is taken before the wait, so the start reading follows
+    // every host call.
+    const double durationMs = mxGetPr(inputs[0])[0];
+    const std::optional<timing::WaitEnd> wait = timing::spinWait(durationMs);
+    if (!wait) {
+        mexErrMsgTxt("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
+        return 0.0;  // not reached: the host's error call does not return
+    }
+    return timing::countToMsDivideFirst(wait->end, wait->frequency);
+}
+
+}  // namespace
+
+const gateway::Function gateway::kFunction = {
+    1,
+    "espera necesita 1 argumento de entrada.",
+    "espera requires one output argument.",
+    refuse,
+    espera,
+};

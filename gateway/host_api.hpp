@@ -1,0 +1,37 @@
+// The host calls the extensions use, and the only place that says where they
+// come from.
+//
+// - MEX_OWN_HOST_DECLARATIONS (our own builds for MATLAB on Windows and
+//   Linux): the host's headers are not ours to ship, so the calls are declared
+//   here, under the names the host's libraries export (libmx, libmex).
+// - Otherwise the host's own mex.h (GNU Octave, or MATLAB's mex command).
+#pragma once
+
+#if defined(MEX_OWN_HOST_DECLARATIONS)
+
+#include <cstddef>
+
+extern "C" {
+typedef struct mxArray_tag mxArray;  // opaque; owned by the host
+
+typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
+
+// libmx. Sizes are 64-bit (the "_730" large-array interface).
+mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, mxComplexity complexity);
+double* mxGetPr(const mxArray* array);  // null for an empty array
+bool mxIsDouble(const mxArray* array);
+std::size_t mxGetNumberOfElements(const mxArray* array);
+
+// libmex. Raises the message as an error in the host; never returns.
+void mexErrMsgTxt(const char* message);
+}
+
+inline mxArray* mxCreateDoubleMatrix(std::size_t rows, std::size_t columns, mxComplexity complexity) {
+    return mxCreateDoubleMatrix_730(rows, columns, complexity);
+}
+
+#else
+
+#include <mex.h>
+
+#endif

@@ -1,0 +1,50 @@
+#include "guarded.hpp"
+#include "standin.hpp"
+
+namespace {
+thread_local std::size_t createdOnThisThread = 0;
+}
+
+std::size_t standinElementSize(MxClass mxClass) {
+    switch (mxClass) {
+        case kMxDouble: case kMxInt64: case kMxUint64: return 8;
+        case kMxSingle: case kMxInt32: case kMxUint32: return 4;
+        case kMxInt16: case kMxUint16: case kMxChar: return 2;
+        case kMxInt8: case kMxUint8: case kMxLogical: return 1;
+        case kMxCell: case kMxStruct: return sizeof(void*);
+    }
+    return 1;
+}
+
+mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t columns, bool complex) {
+    auto* array = new mxArray{mxClass, rows, columns, nullptr, nullptr, 0};
+    const std::size_t bytes = rows * columns * standinElementSize(mxClass);
+    if (bytes == 0) return array;
+    // Real part, then imaginary part, with the last byte of whichever comes
+    // last right before the guard page.
+    array->blockBytes = complex ? 2 * bytes : bytes;
+    array->real = host::allocateGuarded(array->blockBytes);
+    if (complex) array->imag = static_cast<char*>(array->real) + bytes;
+    return array;
+}
+
+void standinDestroyArray(mxArray* array) {
+    if (array == nullptr) return;
+    host::freeGuarded(array->real, array->blockBytes);
+    delete array;
+}
+
+std::size_t standinCreatedCount() { return createdOnThisThread; }
+
+mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, int complexity) {
+    ++createdOnThisThread;
+    return standinCreateArray(kMxDouble, rows, columns, complexity != 0);
+}
+
+// Like the real host, hands out the data whatever the class is: reading it
+// as doubles is the caller's mistake to avoid.
+double* mxGetPr(const mxArray* array) { return static_cast<double*>(array->real); }
+
+bool mxIsDouble(const mxArray* array) { return array->mxClass == kMxDouble; }
+
+std::size_t mxGetNumberOfElements(const mxArray* array) { return array->rows * array->columns; }

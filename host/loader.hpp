@@ -1,0 +1,50 @@
+// Loads an extension by its file name and calls it, as the host does.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "standin.hpp"
+
+namespace host {
+
+using MexFunction = void(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+using ApiVersionFunction = void(std::uint32_t* first, std::uint32_t* second);
+
+struct Extension {
+    void* library;
+    MexFunction* mexFunction;
+    ApiVersionFunction* apiVersion;  // null if the extension does not export it
+};
+
+// Loads the shared library at path (dlopen / LoadLibrary) and finds its
+// exports. On failure returns nothing and says why.
+std::optional<Extension> loadExtension(const std::string& path, std::string& why);
+void unloadExtension(const Extension& extension);
+
+struct ApiVersion {
+    std::uint32_t first, second;
+};
+ApiVersion requiredApiVersion(const Extension& extension);
+
+struct Outcome {
+    std::string error;            // the message raised; empty if the call completed
+    std::optional<double> value;  // slot 0's first element, if slot 0 was filled
+    std::size_t created;          // arrays the host calls created during the call
+};
+
+// Calls mexFunction with nlhs outputs (at least one slot, as the host gives)
+// and the inputs, which stay the caller's. Frees whatever the call created.
+Outcome callExtension(const Extension& extension, int nlhs, const std::vector<const mxArray*>& inputs);
+
+// A double array holding values (rows 1, columns values.size()), for inputs.
+mxArray* makeDoubles(const std::vector<double>& values);
+
+// Platform loading, one file per platform.
+void* openLibrary(const std::string& path, std::string& why);
+void* findSymbol(void* library, const char* name);
+void closeLibrary(void* library);
+
+}  // namespace host

@@ -1,0 +1,49 @@
+// The stand-in host: our own libmx and libmex, with the calls the extensions
+// use, for running them where the real host is not installed.
+//
+// It keeps the promises the extensions rely on: mxCreateDoubleMatrix_730
+// gives a 1x1 real double, mxGetPr gives no pointer for an empty array, and
+// mexErrMsgTxt ends the invocation (by throwing MexError, which the loader
+// catches) and never returns to it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+
+enum MxClass {
+    kMxDouble, kMxSingle, kMxInt8, kMxUint8, kMxInt16, kMxUint16, kMxInt32, kMxUint32,
+    kMxInt64, kMxUint64, kMxChar, kMxLogical, kMxCell, kMxStruct,
+};
+
+struct mxArray_tag {
+    MxClass mxClass;
+    std::size_t rows, columns;
+    void* real;  // null when there are no elements
+    void* imag;  // null unless complex
+    std::size_t blockBytes;  // bytes of real and imaginary data together
+};
+typedef mxArray_tag mxArray;
+
+// The host calls, as the real libraries export them.
+mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, int complexity);
+double* mxGetPr(const mxArray* array);
+bool mxIsDouble(const mxArray* array);
+std::size_t mxGetNumberOfElements(const mxArray* array);
+void mexErrMsgTxt(const char* message);
+
+// Stand-in only: make and free arrays of any class, zero-filled. The element
+// data ends right before an unreadable page, so a read past it faults.
+mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t columns, bool complex);
+void standinDestroyArray(mxArray* array);
+// How many arrays the host calls have created on this thread so far.
+std::size_t standinCreatedCount();
+// Bytes per element of a class.
+std::size_t standinElementSize(MxClass mxClass);
+}
+
+// What mexErrMsgTxt throws: the message, copied (the caller's may be gone).
+struct MexError {
+    char message[512];
+};

@@ -1,0 +1,23 @@
+// reloj(): the present counter reading, in counter milliseconds.
+#include "gateway/gateway.hpp"
+#include "timing/clock.hpp"
+
+namespace {
+
+double reloj(const mxArray* const* /*inputs*/) {
+    // Frequency first, so nothing lies between the counter reading and the
+    // result but the conversion.
+    const std::uint64_t frequency = timing::readFrequency();
+    const std::uint64_t reading = timing::readCounter();
+    return timing::countToMsMultiplyFirst(reading, frequency);
+}
+
+}  // namespace
+
+const gateway::Function gateway::kFunction = {
+    0,
+    "reloj necesita 0 argumento de entrada.",
+    "reloj requires one output argument.",
+    nullptr,
+    reloj,
+};
