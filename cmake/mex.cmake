@@ -7,8 +7,9 @@ set(MEX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 if(WIN32)
   set(MEX_SUFFIX .mexw64)
+  set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock_windows.cpp)
   set(MEX_PLATFORM_SOURCES
-      ${MEX_SOURCE_DIR}/timing/clock_windows.cpp
+      ${MEX_CLOCK_SOURCE}
       ${MEX_SOURCE_DIR}/gateway/entry_windows.cpp
       ${MEX_SOURCE_DIR}/cmake/exports.def)
   # The host's import libraries, made from the names the extensions use; the
@@ -27,15 +28,17 @@ if(WIN32)
     list(APPEND MEX_HOST_LIBRARIES ${import})
   endforeach()
   # No C runtime: the DLL imports KERNEL32 and the host, nothing a user's
-  # machine may lack. No time stamp, so two builds give the same bytes.
+  # machine may lack. No time stamp and a fixed preferred base (the loader
+  # relocates it anyway), so two builds give the same bytes.
   set(MEX_LINK_OPTIONS
       -nostdlib -Wl,-e,DllEntry
-      -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va
+      -Wl,--no-insert-timestamp -Wl,--image-base,0x180000000 -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va
       -s)
   set(MEX_SYSTEM_LIBRARIES kernel32 gcc)
 else()
   set(MEX_SUFFIX .mexa64)
-  set(MEX_PLATFORM_SOURCES ${MEX_SOURCE_DIR}/timing/clock_posix.cpp)
+  set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock_posix.cpp)
+  set(MEX_PLATFORM_SOURCES ${MEX_CLOCK_SOURCE})
   # Linked against the stand-in libmx.so and libmex.so for their names only:
   # the extension records them as needed libraries and the host, which has
   # them loaded already, resolves the calls.

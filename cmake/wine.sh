@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs a Windows program under Wine, in a prefix inside the build folder
 # (made on first use), without Wine's debug chatter.
-: "${WINEPREFIX:=$PWD/wineprefix}"
+: "${WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/windows/wineprefix}"
 export WINEPREFIX
 export WINEDEBUG=-all
 for wine in wine64 /usr/lib/wine/wine64 wine; do

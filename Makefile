@@ -1,0 +1,26 @@
+# make       installs what is missing, builds dist/ and shows the functions working
+# make test  builds and runs every test, natively and under Wine, through CTest
+# make bench measures precision and cost (see README)
+
+.PHONY: all deps build demo test clean
+
+all: build demo
+
+deps:
+	@sh cmake/deps.sh
+
+build: deps
+	cmake --preset linux
+	cmake --build --preset linux
+	cmake --preset windows
+	cmake --build --preset windows
+
+demo: build
+	@sh host/demo.sh
+
+test: build
+	ctest --preset linux
+	ctest --preset windows
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,236 @@
+// The extensions as the host sees them: loaded by file name through the
+// stand-in host, called with chosen inputs and output counts. The same source
+// runs natively against the Linux build and under Wine against the Windows one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loader.hpp"
+
+#ifndef EXTENSION_DIR
+#error "EXTENSION_DIR must name the folder of the extensions under test"
+#endif
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+// The two functions convert with different orders, so the same reading can
+// differ by an ulp or two; a microsecond also absorbs tick truncation.
+constexpr double kSlackMs = 1e-3;
+
+struct Loaded {
+    host::Extension reloj, espera;
+};
+
+const Loaded& extensions() {
+    static const Loaded loaded = [] {
+        auto load = [](const char* name) {
+            std::string why;
+            const std::string path = std::string(EXTENSION_DIR) + "/" + name + EXTENSION_SUFFIX;
+            auto extension = host::loadExtension(path, why);
+            if (!extension) {
+                ADD_FAILURE() << why;
+                std::abort();
+            }
+            return *extension;
+        };
+        return Loaded{load("reloj"), load("espera")};
+    }();
+    return loaded;
+}
+
+// Owns the input arrays of one call.
+struct Inputs {
+    std::vector<const mxArray*> arrays;
+    explicit Inputs(std::vector<mxArray*> made) : arrays(made.begin(), made.end()) {}
+    ~Inputs() {
+        for (const mxArray* a : arrays) standinDestroyArray(const_cast<mxArray*>(a));
+    }
+};
+
+host::Outcome call(const host::Extension& extension, int nlhs, std::vector<mxArray*> inputs) {
+    Inputs owned(std::move(inputs));
+    return host::callExtension(extension, nlhs, owned.arrays);
+}
+
+double value(const host::Outcome& outcome) {
+    EXPECT_EQ(outcome.error, "");
+    EXPECT_TRUE(outcome.value.has_value());
+    return outcome.value.value_or(std::nan(""));
+}
+
+double reloj() { return value(call(extensions().reloj, 1, {})); }
+double espera(double ms) { return value(call(extensions().espera, 1, {host::makeDoubles({ms})})); }
+
+TEST(Gateway, ReleaseStampIs2017b) {
+    for (const host::Extension* e : {&extensions().reloj, &extensions().espera}) {
+        const host::ApiVersion version = host::requiredApiVersion(*e);
+        EXPECT_EQ(version.first, 131451u);
+        EXPECT_EQ(version.second, 0u);
+    }
+}
+
+struct CountCase {
+    const char* name;
+    bool espera;
+    int nlhs, nrhs;
+    const char* message;
+};
+
+TEST(Gateway, WrongCountsAreRefusedBeforeAnythingIsCreated) {
+    const char* relojInputs = "reloj necesita 0 argumento de entrada.";
+    const char* esperaInputs = "espera necesita 1 argumento de entrada.";
+    const CountCase cases[] = {
+        {"reloj_with_an_input", false, 1, 1, relojInputs},
+        {"reloj_both_wrong_gets_input_message", false, 2, 1, relojInputs},
+        {"reloj_two_outputs", false, 2, 0, "reloj requires one output argument."},
+        {"espera_no_input", true, 1, 0, esperaInputs},
+        {"espera_two_inputs", true, 1, 2, esperaInputs},
+        {"espera_both_wrong_gets_input_message", true, 2, 2, esperaInputs},
+        {"espera_two_outputs", true, 2, 1, "espera requires one output argument."},
+    };
+    for (const CountCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<mxArray*> inputs;
+        for (int i = 0; i < c.nrhs; ++i) inputs.push_back(host::makeDoubles({1.0}));
+        const host::Outcome outcome = call(c.espera ? extensions().espera : extensions().reloj, c.nlhs, inputs);
+        EXPECT_EQ(outcome.error, c.message);
+        EXPECT_EQ(outcome.created, 0u);
+        EXPECT_FALSE(outcome.value.has_value());
+    }
+    // An empty array is an input all the same.
+    EXPECT_EQ(call(extensions().reloj, 1, {host::makeDoubles({})}).error, relojInputs);
+}
+
+TEST(Gateway, NoOutputRequestedStillFillsSlotZero) {
+    for (const host::Extension* e : {&extensions().reloj, &extensions().espera}) {
+        std::vector<mxArray*> inputs;
+        if (e == &extensions().espera) inputs.push_back(host::makeDoubles({0.0}));
+        const host::Outcome outcome = call(*e, 0, inputs);
+        EXPECT_EQ(outcome.created, 1u);
+        EXPECT_GT(value(outcome), 0.0);
+    }
+}
+
+TEST(Reloj, NeverDecreases) {
+    double previous = reloj();
+    for (int i = 0; i < 10000; ++i) {
+        const double now = reloj();
+        ASSERT_GE(now, previous);
+        previous = now;
+    }
+}
+
+TEST(Espera, EndsAtLeastTheDurationAfterAnEarlierReading) {
+    for (double ms : {0.0, 0.05, 0.5, 1.0, 5.0}) {
+        SCOPED_TRACE(ms);
+        const double before = reloj();
+        EXPECT_GE(espera(ms) - before, ms - kSlackMs);
+    }
+}
+
+struct ArrayCase {
+    const char* name;
+    std::vector<double> real, imag;
+    double atLeastMs;
+};
+
+TEST(Espera, OnlyTheFirstRealElementCounts) {
+    // The second elements would wait minutes if they were read.
+    const ArrayCase cases[] = {
+        {"first_of_two", {5, 7}, {}, 5},
+        {"first_of_many", {2, 1e5, 1e5}, {}, 2},
+        {"real_part_of_complex", {5}, {1e5}, 5},
+    };
+    for (const ArrayCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        mxArray* input = standinCreateArray(kMxDouble, 1, c.real.size(), !c.imag.empty());
+        std::copy(c.real.begin(), c.real.end(), static_cast<double*>(input->real));
+        std::copy(c.imag.begin(), c.imag.end(), static_cast<double*>(input->imag));
+        const double before = reloj();
+        const double elapsed = value(call(extensions().espera, 1, {input})) - before;
+        EXPECT_GE(elapsed, c.atLeastMs - kSlackMs);
+        EXPECT_LT(elapsed, 60000.0);
+    }
+}
+
+bool isEsperaRefusal(const std::string& message) {
+    return message.rfind("espera ", 0) == 0 && message.back() == '.' &&
+           message != "espera necesita 1 argumento de entrada." &&
+           message != "espera requires one output argument.";
+}
+
+struct BadInputCase {
+    const char* name;
+    MxClass mxClass;
+    std::size_t rows, columns;
+};
+
+TEST(Espera, InputsWithoutADoubleElementAreRefusedUnread) {
+    // The stand-in puts each array's data right before an unreadable page, so
+    // reading one byte-sized element as a double would fault.
+    const BadInputCase cases[] = {
+        {"empty_0x0", kMxDouble, 0, 0},      {"empty_0x3", kMxDouble, 0, 3},
+        {"empty_1x0", kMxDouble, 1, 0},      {"int8", kMxInt8, 1, 1},
+        {"uint8", kMxUint8, 1, 1},           {"int16", kMxInt16, 1, 1},
+        {"int32", kMxInt32, 1, 1},           {"uint64", kMxUint64, 1, 1},
+        {"single", kMxSingle, 1, 1},         {"char", kMxChar, 1, 1},
+        {"logical", kMxLogical, 1, 1},       {"cell", kMxCell, 1, 1},
+        {"struct", kMxStruct, 1, 1},         {"empty_int8", kMxInt8, 0, 0},
+    };
+    for (const BadInputCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const host::Outcome outcome =
+            call(extensions().espera, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, false)});
+        EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
+        EXPECT_EQ(outcome.created, 0u);
+    }
+}
+
+TEST(Espera, DurationsWithoutADeadlineAreRefusedAndTheCallEnds) {
+    for (double ms : {std::nan(""), kInf, 1e300, 1e20}) {
+        SCOPED_TRACE(ms);
+        const host::Outcome outcome = call(extensions().espera, 1, {host::makeDoubles({ms})});
+        EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
+        EXPECT_FALSE(outcome.value.has_value());
+    }
+}
+
+TEST(Espera, NegativeDurationsReturnAtOnce) {
+    for (double ms : {-3.0, -1e12, -1e300, -kInf}) {
+        SCOPED_TRACE(ms);
+        const double before = reloj();
+        const double end = espera(ms);
+        EXPECT_GE(end, before - kSlackMs);
+        EXPECT_LT(end - before, 60000.0);
+    }
+}
+
+TEST(Concurrency, CallsFromManyThreadsAtOnce) {
+    extensions();  // loaded before the threads start, as the host does
+    std::vector<std::thread> threads;
+    std::vector<int> failures(8, 0);
+    for (std::size_t t = 0; t < failures.size(); ++t) {
+        threads.emplace_back([t, &failures] {
+            double previous = reloj();
+            for (int i = 0; i < 20; ++i) {
+                const double ms = 0.1 * static_cast<double>(1 + (t + i) % 5);
+                const double end = espera(ms);
+                const double now = reloj();
+                if (end - previous < ms - kSlackMs || now < end - kSlackMs) ++failures[t];
+                const host::Outcome refused = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})});
+                if (!isEsperaRefusal(refused.error)) ++failures[t];
+                previous = now;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (std::size_t t = 0; t < failures.size(); ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+}  // namespace
