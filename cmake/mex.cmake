@@ -1,7 +1,8 @@
 # add_mex(NAME SOURCES...): one extension, NAME.mexw64 on Windows and
 # NAME.mexa64 on Linux, from the clock, the gateway and the function's own
-# sources, written to MEX_OUTPUT_DIR. Everything that differs by platform is
-# chosen here, by file: the clock, the export list, the host's libraries.
+# sources, written to MEX_OUTPUT_DIR with its help text NAME.m. Everything
+# that differs by platform is chosen here, by file: the clock, the export
+# list, the host's libraries.
 
 set(MEX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
@@ -64,4 +65,7 @@ function(add_mex name)
       PREFIX "" SUFFIX ${MEX_SUFFIX}
       LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR}
       SKIP_BUILD_RPATH TRUE)
+  # The help text (NAME.m, comments only) goes beside the extension, which
+  # the host runs in its place when the function is called.
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/${name}.m ${MEX_OUTPUT_DIR}/${name}.m COPYONLY)
 endfunction()

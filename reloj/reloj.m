@@ -1,0 +1,25 @@
+% reloj  Present reading of the high-resolution performance counter, in ms.
+%
+%   t = reloj()
+%
+%   Returns the present reading of the performance counter as a 1x1 double,
+%   in counter milliseconds: the reading divided by the counter's frequency,
+%   times 1000. The scale counts from the counter's own origin (usually when
+%   the machine started), not from the wall clock, so only differences between
+%   results mean anything. espera returns its end times on the same scale: a
+%   result of one can be subtracted from a result of the other.
+%
+%   Successive results never decrease. The counter ticks every nanosecond on
+%   Linux and usually every 100 ns on Windows.
+%
+%   reloj takes no input and gives one output.
+%
+%   Example: how long a piece of code takes, in milliseconds
+%       t0 = reloj();
+%       x = inv(rand(200));
+%       elapsed = reloj() - t0
+%
+%   See also espera.
+
+% Help text only: calling reloj runs the compiled reloj beside this file
+% (reloj.mexw64, reloj.mexa64 or reloj.mex), which takes precedence over it.
