@@ -1,0 +1,75 @@
+function build_mex(outdir)
+% build_mex  Build reloj and espera with this host's own mex command.
+%
+%   build_mex(outdir) compiles both functions from the sources beside this
+%   file into the folder outdir (default: the current folder), together with
+%   their help files reloj.m and espera.m. Then addpath(outdir) makes them
+%   callable.
+%
+%   In MATLAB (R2017b or later, with a C++17 compiler chosen by "mex -setup
+%   C++") this gives reloj.mexw64 and espera.mexw64 on Windows, or .mexa64 on
+%   Linux; in GNU Octave (with its development files, e.g. Debian's
+%   octave-dev) it gives reloj.mex and espera.mex.
+
+  if nargin < 1
+    outdir = pwd;
+  end
+  if ~exist(outdir, 'dir')
+    mkdir(outdir);
+  end
+  root = fileparts(mfilename('fullpath'));
+  if ispc
+    clock = fullfile(root, 'timing', 'clock_windows.cpp');
+  else
+    clock = fullfile(root, 'timing', 'clock_posix.cpp');
+  end
+  in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+
+  for name = {'reloj', 'espera'}
+    sources = {fullfile(root, name{1}, [name{1} '.cpp']), ...
+               fullfile(root, 'gateway', 'gateway.cpp'), clock};
+    if in_octave
+      build_octave(root, outdir, name{1}, sources);
+    else
+      build_matlab(root, outdir, name{1}, sources);
+    end
+    copyfile(fullfile(root, name{1}, [name{1} '.m']), outdir);
+    fprintf('built %s in %s\n', name{1}, outdir);
+  end
+end
+
+% The conversions of counter readings to milliseconds must be computed
+% exactly as written: no fused multiply-add, no fast-math reordering.
+
+function build_octave(root, outdir, name, sources)
+  % mkoctfile takes its compiler flags from the environment; Octave's own
+  % defaults are kept, ours come after them and so prevail.
+  previous = getenv('CXXFLAGS');
+  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ...
+           ' -std=c++17 -ffp-contract=off -fno-fast-math'];
+  setenv('CXXFLAGS', flags);
+  restore = onCleanup(@() restore_env('CXXFLAGS', previous));
+  mex(['-I' root], '-o', fullfile(outdir, [name '.mex']), sources{:});
+end
+
+function restore_env(name, previous)
+  if isempty(previous)
+    unsetenv(name);
+  else
+    setenv(name, previous);
+  end
+end
+
+% MATLAB's mex links in its own mexfilerequiredapiversion; the define makes
+% the gateway leave its own out. Not tried here: no MATLAB on the machines
+% these functions are developed on.
+function build_matlab(root, outdir, name, sources)
+  compiler = mex.getCompilerConfigurations('C++', 'Selected');
+  if strncmpi(compiler.ShortName, 'MSVC', 4)
+    flags = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise';
+  else
+    flags = 'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math';
+  end
+  mex('-R2017b', '-DMEX_HOST_DEFINES_API_VERSION', ['-I' root], flags, ...
+      '-outdir', outdir, '-output', name, sources{:});
+end

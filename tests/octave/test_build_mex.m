@@ -1,0 +1,18 @@
+function failures = test_build_mex(root)
+% test_build_mex(ROOT): builds reloj and espera with ROOT/build_mex into a
+% fresh temporary folder, as a user would, then runs the extension tests
+% against what it built. Returns how many tests failed.
+  outdir = tempname();
+  addpath(root);
+  try
+    build_mex(outdir);
+    failures = run_extension_tests(outdir);
+  catch err
+    printf('build_mex failed: %s\n', err.message);
+    failures = 1;
+  end
+  if exist(outdir, 'dir')
+    confirm_recursive_rmdir(false, 'local');
+    rmdir(outdir, 's');
+  end
+end
