@@ -17,6 +17,9 @@ build: deps
 
 demo: build
 	@sh host/demo.sh
+	@echo
+	@echo "GNU Octave, dist/octave:"
+	@octave-cli --norc --no-history octave/demo.m
 
 test: build
 	ctest --preset linux

@@ -1,0 +1,29 @@
+% The functions in Octave: one time scale for both, and how late a 1 ms
+% espera ends next to a 1 ms pause, measured with reloj.
+%   octave-cli --norc octave/demo.m
+addpath(fullfile(fileparts(mfilename('fullpath')), '..', 'dist', 'octave'));
+
+reloj(); espera(0);  % the first calls load the extensions
+t0 = reloj();
+t1 = espera(5);
+t2 = reloj();
+printf('t0 = reloj()       %.4f ms\n', t0);
+printf('t1 = espera(5)     %.4f ms\n', t1);
+printf('t2 = reloj()       %.4f ms\n', t2);
+printf('t1 - t0            %.4f ms (at least 5)\n', t1 - t0);
+printf('t2 - t1            %.4f ms (one scale: never below 0)\n\n', t2 - t1);
+
+% How long after the requested 1 ms each call returns, over n calls.
+n = 200;
+late = zeros(n, 2);
+for i = 1:n
+  s = reloj(); espera(1);     late(i, 1) = reloj() - s - 1;
+  s = reloj(); pause(0.001);  late(i, 2) = reloj() - s - 1;
+end
+late = sort(late) * 1000;  % microseconds
+pick = @(p) late(max(1, round(p * n)), :);
+printf('Lateness of a 1 ms wait, %d calls each, in microseconds:\n', n);
+printf('                   espera(1)   pause(0.001)\n');
+printf('  median        %12.1f %14.1f\n', pick(0.5));
+printf('  90th pct      %12.1f %14.1f\n', pick(0.9));
+printf('  worst         %12.1f %14.1f\n', late(end, :));
