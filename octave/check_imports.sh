@@ -1,0 +1,20 @@
+#!/bin/sh
+# check_imports.sh DIR: the Octave extensions in DIR export the two entry
+# points and nothing else, and call no host function beyond their own few.
+set -u
+failures=0
+expect() {  # expect WHAT ACTUAL EXPECTED
+    [ "$2" = "$3" ] || { echo "FAIL: $1: got [$2], want [$3]"; failures=$((failures + 1)); }
+}
+lines() { tr '\n' ' ' | sed 's/ $//'; }
+
+for name in reloj espera; do
+    file=$1/$name.mex
+    want="mexErrMsgTxt mxCreateDoubleMatrix mxGetPr"
+    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix mxGetNumberOfElements mxGetPr mxIsDouble"
+    expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
+        "mexFunction mexfilerequiredapiversion"
+    expect "$name host calls" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
+done
+[ $failures -eq 0 ] && echo "octave imports: all checks passed"
+exit $((failures != 0))
