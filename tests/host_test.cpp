@@ -146,6 +146,7 @@ TEST(Espera, OnlyTheFirstRealElementCounts) {
         {"first_of_two", {5, 7}, {}, 5},
         {"first_of_many", {2, 1e5, 1e5}, {}, 2},
         {"real_part_of_complex", {5}, {1e5}, 5},
+        {"imaginary_nan_ignored", {0.5}, {std::nan("")}, 0.5},
     };
     for (const ArrayCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -169,31 +170,45 @@ struct BadInputCase {
     const char* name;
     MxClass mxClass;
     std::size_t rows, columns;
+    bool complex;
 };
 
 TEST(Espera, InputsWithoutADoubleElementAreRefusedUnread) {
     // The stand-in puts each array's data right before an unreadable page, so
-    // reading one byte-sized element as a double would fault.
+    // reading a smaller element as a double faults. Arrays of exactly eight
+    // bytes would read without a fault, as a wrong duration: the class, not
+    // the size, must decide.
     const BadInputCase cases[] = {
-        {"empty_0x0", kMxDouble, 0, 0},      {"empty_0x3", kMxDouble, 0, 3},
-        {"empty_1x0", kMxDouble, 1, 0},      {"int8", kMxInt8, 1, 1},
-        {"uint8", kMxUint8, 1, 1},           {"int16", kMxInt16, 1, 1},
-        {"int32", kMxInt32, 1, 1},           {"uint64", kMxUint64, 1, 1},
-        {"single", kMxSingle, 1, 1},         {"char", kMxChar, 1, 1},
-        {"logical", kMxLogical, 1, 1},       {"cell", kMxCell, 1, 1},
-        {"struct", kMxStruct, 1, 1},         {"empty_int8", kMxInt8, 0, 0},
+        {"empty_0x0", kMxDouble, 0, 0, false},        {"empty_0x3", kMxDouble, 0, 3, false},
+        {"empty_1x0", kMxDouble, 1, 0, false},        {"empty_3x0", kMxDouble, 3, 0, false},
+        {"empty_complex", kMxDouble, 0, 0, true},     {"int8", kMxInt8, 1, 1, false},
+        {"uint8", kMxUint8, 1, 1, false},             {"int16", kMxInt16, 1, 1, false},
+        {"uint16", kMxUint16, 1, 1, false},           {"int32", kMxInt32, 1, 1, false},
+        {"uint32", kMxUint32, 1, 1, false},           {"int64", kMxInt64, 1, 1, false},
+        {"uint64", kMxUint64, 1, 1, false},           {"single", kMxSingle, 1, 1, false},
+        {"char", kMxChar, 1, 1, false},               {"logical", kMxLogical, 1, 1, false},
+        {"cell", kMxCell, 1, 1, false},               {"struct", kMxStruct, 1, 1, false},
+        {"complex_int8", kMxInt8, 1, 1, true},        {"complex_single", kMxSingle, 1, 1, true},
+        {"int8_eight_bytes", kMxInt8, 1, 8, false},   {"single_eight_bytes", kMxSingle, 2, 1, false},
+        {"char_eight_bytes", kMxChar, 1, 4, false},   {"logical_eight_bytes", kMxLogical, 2, 4, false},
+        {"int32_many", kMxInt32, 3, 5, false},        {"cell_many", kMxCell, 1, 3, false},
+        {"empty_int8", kMxInt8, 0, 0, false},         {"empty_char", kMxChar, 1, 0, false},
+        {"empty_logical", kMxLogical, 0, 1, false},   {"empty_cell", kMxCell, 0, 0, false},
+        {"empty_struct", kMxStruct, 1, 0, false},     {"empty_single", kMxSingle, 0, 5, false},
     };
     for (const BadInputCase& c : cases) {
         SCOPED_TRACE(c.name);
         const host::Outcome outcome =
-            call(extensions().espera, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, false)});
+            call(extensions().espera, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, c.complex)});
         EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
         EXPECT_EQ(outcome.created, 0u);
+        EXPECT_FALSE(outcome.value.has_value());
     }
 }
 
 TEST(Espera, DurationsWithoutADeadlineAreRefusedAndTheCallEnds) {
-    for (double ms : {std::nan(""), kInf, 1e300, 1e20}) {
+    for (double ms : {std::nan(""), -std::nan(""), std::numeric_limits<double>::signaling_NaN(), kInf, 1e300,
+                      std::numeric_limits<double>::max(), 1e20}) {
         SCOPED_TRACE(ms);
         const host::Outcome outcome = call(extensions().espera, 1, {host::makeDoubles({ms})});
         EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
@@ -213,18 +228,24 @@ TEST(Espera, NegativeDurationsReturnAtOnce) {
 
 TEST(Concurrency, CallsFromManyThreadsAtOnce) {
     extensions();  // loaded before the threads start, as the host does
+    // More threads than cores, so waits are preempted mid-spin: each must still
+    // end no earlier than its own deadline, with its own result, and a refused
+    // class must create nothing on its thread.
     std::vector<std::thread> threads;
-    std::vector<int> failures(8, 0);
+    std::vector<int> failures(16, 0);
     for (std::size_t t = 0; t < failures.size(); ++t) {
         threads.emplace_back([t, &failures] {
             double previous = reloj();
             for (int i = 0; i < 20; ++i) {
                 const double ms = 0.1 * static_cast<double>(1 + (t + i) % 5);
-                const double end = espera(ms);
+                const host::Outcome waited = call(extensions().espera, 1, {host::makeDoubles({ms})});
+                const double end = waited.value.value_or(std::nan(""));
                 const double now = reloj();
-                if (end - previous < ms - kSlackMs || now < end - kSlackMs) ++failures[t];
-                const host::Outcome refused = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})});
-                if (!isEsperaRefusal(refused.error)) ++failures[t];
+                if (!waited.error.empty() || waited.created != 1) ++failures[t];
+                if (!(end - previous >= ms - kSlackMs) || now < end - kSlackMs) ++failures[t];
+                const host::Outcome nan = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})});
+                const host::Outcome int8 = call(extensions().espera, 1, {standinCreateArray(kMxInt8, 1, 1, false)});
+                if (!isEsperaRefusal(nan.error) || !isEsperaRefusal(int8.error) || int8.created != 0) ++failures[t];
                 previous = now;
             }
         });
