@@ -1,5 +1,5 @@
 # make       installs what is missing, builds dist/ and shows the functions working
-# make test  builds and runs every test, natively and under Wine, through CTest
+# make test  builds and runs every test, natively, under Wine and with sanitizers, through CTest
 # make bench measures precision and cost (see README)
 
 .PHONY: all deps build demo test clean
@@ -22,8 +22,11 @@ demo: build
 	@octave-cli --norc --no-history octave/demo.m
 
 test: build
+	cmake --preset sanitize
+	cmake --build --preset sanitize
 	ctest --preset linux
 	ctest --preset windows
+	ctest --preset sanitize
 
 clean:
 	rm -rf build dist
