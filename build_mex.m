@@ -19,15 +19,15 @@ function build_mex(outdir)
   end
   root = fileparts(mfilename('fullpath'));
   if ispc
-    clock = fullfile(root, 'timing', 'clock_windows.cpp');
+    clock = fullfile('timing', 'clock_windows.cpp');
   else
-    clock = fullfile(root, 'timing', 'clock_posix.cpp');
+    clock = fullfile('timing', 'clock_posix.cpp');
   end
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 
   for name = {'reloj', 'espera'}
-    sources = {fullfile(root, name{1}, [name{1} '.cpp']), ...
-               fullfile(root, 'gateway', 'gateway.cpp'), clock};
+    % Relative to root.
+    sources = {fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp'), clock};
     if in_octave
       build_octave(root, outdir, name{1}, sources);
     else
@@ -49,7 +49,19 @@ function build_octave(root, outdir, name, sources)
            ' -std=c++17 -ffp-contract=off -fno-fast-math'];
   setenv('CXXFLAGS', flags);
   restore = onCleanup(@() restore_env('CXXFLAGS', previous));
-  mex(['-I' root], '-o', fullfile(outdir, [name '.mex']), sources{:});
+  % mkoctfile does not quote paths in the commands it runs, so a space in a
+  % folder's name breaks the build: compile from root with relative paths,
+  % into a fresh temporary folder, and move the result to outdir.
+  staging = tempname();
+  mkdir(staging);
+  remove = onCleanup(@() rmdir(staging));
+  built = fullfile(staging, [name '.mex']);
+  here = pwd;
+  back = onCleanup(@() cd(here));
+  cd(root);
+  mex('-I.', '-o', built, sources{:});
+  cd(here);  % outdir may be relative to it
+  movefile(built, fullfile(outdir, [name '.mex']), 'f');
 end
 
 function restore_env(name, previous)
@@ -70,6 +82,7 @@ function build_matlab(root, outdir, name, sources)
   else
     flags = 'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math';
   end
+  sources = cellfun(@(file) fullfile(root, file), sources, 'UniformOutput', false);
   mex('-R2017b', '-DMEX_HOST_DEFINES_API_VERSION', ['-I' root], flags, ...
       '-outdir', outdir, '-output', name, sources{:});
 end
