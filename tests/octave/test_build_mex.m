@@ -1,8 +1,9 @@
 function failures = test_build_mex(root)
 % test_build_mex(ROOT): builds reloj and espera with ROOT/build_mex into a
 % fresh temporary folder, as a user would, then runs the extension tests
-% against what it built. Returns how many tests failed.
-  outdir = tempname();
+% against what it built. Returns how many tests failed. The folder's name
+% has a space, which Octave's mkoctfile cannot take in its paths.
+  outdir = [tempname() ' built'];
   addpath(root);
   try
     build_mex(outdir);
