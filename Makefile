@@ -2,7 +2,7 @@
 # make test  builds and runs every test, natively, under Wine and with sanitizers, through CTest
 # make bench measures precision and cost (see README)
 
-.PHONY: all deps build demo test clean
+.PHONY: all deps build demo test bench clean
 
 all: build demo
 
@@ -27,6 +27,9 @@ test: build
 	ctest --preset linux
 	ctest --preset windows
 	ctest --preset sanitize
+
+bench: build
+	@sh bench/run.sh
 
 clean:
 	rm -rf build dist

@@ -1,0 +1,117 @@
+#!/bin/sh
+# make bench: how close espera ends to its deadline and what reloj costs, next
+# to the counter itself and to what a user would otherwise use. In one run:
+#   1. reloj's cost (Google Benchmark), natively;
+#   2. lateness of waits on Linux: espera and the ways of sleeping;
+#   3. the same for the Windows build under Wine, next to Sleep;
+#   4. in GNU Octave: espera(d) next to pause(d/1000), reloj() next to tic/toc
+#      (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR).
+# Tables go to the terminal; CSVs and lateness.png to build/bench.
+# BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
+# To measure other builds: BENCH_OUT, BENCH_LINUX_BIN, BENCH_LINUX_MEX,
+# BENCH_WINDOWS_BIN, BENCH_WINDOWS_MEX (folders; defaults as below).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${BENCH_OUT:-$root/build/bench}
+scale=${BENCH_SCALE:-1}
+linux_bin=${BENCH_LINUX_BIN:-$root/build/linux/bin}
+linux_mex=${BENCH_LINUX_MEX:-$root/dist/linux}
+windows_bin=${BENCH_WINDOWS_BIN:-$root/build/windows/bin}
+windows_mex=${BENCH_WINDOWS_MEX:-$root/dist/windows}
+octave_mex=${OCTAVE_MEX_DIR:-$root/dist/octave}
+mkdir -p "$out"
+rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png
+
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+{
+    echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "machine: $(nproc) cores, $cpu, $(uname -sr)"
+    echo "load average at start: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+} >"$out/machine.txt"
+cat "$out/machine.txt"
+
+skipped=""
+if [ -x "$linux_bin/reloj_cost" ]; then
+    "$linux_bin/reloj_cost" "$linux_mex/reloj.mexa64" "$out/cost.csv"
+else
+    skipped="$skipped reloj_cost(no Google Benchmark)"
+fi
+
+"$linux_bin/lateness" linux "$linux_mex/espera.mexa64" "$out" "$scale"
+
+if [ -f "$windows_bin/lateness.exe" ]; then
+    WINEPREFIX="$windows_bin/../wineprefix" sh "$root/cmake/wine.sh" "$windows_bin/lateness.exe" \
+        windows "Z:$windows_mex/espera.mexw64" "Z:$out" "$scale"
+else
+    skipped="$skipped windows(not built)"
+fi
+
+if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "$octave_mex/espera.mex" ]; then
+    octave --no-gui --no-window-system --norc --quiet \
+        --eval "addpath('$root/bench'); octave_bench('$octave_mex', '$out', $scale)"
+else
+    skipped="$skipped octave(no $octave_mex/reloj.mex and espera.mex)"
+fi
+echo "load average at end: $(cut -d ' ' -f 1-3 /proc/loadavg)" >>"$out/machine.txt"
+
+# One CSV of all lateness figures, and the curves split by duration, one
+# block per way of waiting, for the plot.
+(
+    head -n 1 "$out/lateness_linux.csv"
+    for f in "$out"/lateness_*.csv; do tail -n +2 "$f"; done
+) >"$out/lateness.csv"
+for f in "$out"/exceedance_*.csv; do tail -n +2 "$f"; done | awk -F, -v out="$out" '
+    {
+        file = out "/curves_" $3 ".dat"
+        series = $1 ": " $2
+        if (!((file, series) in seen)) {
+            seen[file, series] = 1
+            if (started[file]) printf "\n\n" >>file
+            started[file] = 1
+            print series "\t" >>file
+        }
+        printf "%s\t%s\n", ($4 < 0.001 ? 0.001 : $4), $5 >>file
+    }'
+if command -v gnuplot >/dev/null 2>&1; then
+    subtitle="$(sed -n 's/^machine: //p' "$out/machine.txt"), $(sed -n 's/^date: //p' "$out/machine.txt")"
+    gnuplot -e "dir='$out'; subtitle='$subtitle'" "$root/bench/lateness.gp"
+else
+    skipped="$skipped plot(no gnuplot)"
+fi
+
+# The targets, read off the figures (reported, not enforced), and what the
+# machine's gaps in reading the counter allow a busy wait's tail to be.
+echo
+echo "Targets:"
+awk -F, '
+    FNR == 1 { next }
+    FILENAME ~ /cost/ { cost[$1] = $4; next }
+    FILENAME ~ /gaps/ {
+        printf "  %-8s gaps over 1 us in reading the counter took %.2f%% of %.0f s (%d gaps, longest %.0f us): a busy wait\n", $1, $4, $2, $3, $5
+        printf "  %-8s with its deadline at a random moment would be later than %.3f us 1%% of the time, %.3f us 0.1%%\n", "", $6, $7
+        next
+    }
+    $2 == "espera (busy wait)" {
+        reads = $5 * 1000 / $10
+        printf "  %-8s %5s ms  espera median %.3f us = %.2f counter reads (target <= 2): %s;  p99 %.3f us (target < 1): %s\n",
+            $1, $3, $5, reads, reads <= 2 ? "met" : "MISSED", $7, $7 < 1 ? "met" : "MISSED"
+        espera[$1, $3] = $5
+        tick[$1, $3] = $11 / 1000
+    }
+    ($2 == "sleep_for" || $2 == "Sleep") && (($1, $3) in espera) {
+        if (espera[$1, $3] > 0)
+            ratio = sprintf("%.0fx", $5 / espera[$1, $3])
+        else
+            ratio = sprintf("over %.0fx (espera median under one %.3f us tick)", $5 / tick[$1, $3], tick[$1, $3])
+        met = espera[$1, $3] > 0 ? $5 / espera[$1, $3] >= 100 : $5 / tick[$1, $3] >= 100
+        printf "  %-8s %5s ms  %s median / espera median: %s (target >= 100x): %s\n", $1, $3, $2, ratio,
+            met ? "met" : "MISSED"
+    }
+    END {
+        if ("reloj body" in cost)
+            printf "  reloj body = %.2fx a counter read + conversion (target <= 1.2): %s\n", cost["reloj body"],
+                cost["reloj body"] <= 1.2 ? "met" : "MISSED"
+    }' "$out/lateness.csv" "$out"/gaps_*.csv $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
+echo
+echo "Written: $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv")"
+[ -z "$skipped" ] || echo "Skipped:$skipped"
