@@ -24,6 +24,11 @@ do for [i=1:12] { set linetype i linecolor rgb word(colours, i) }
 # One key for all four panels, in the column to their right.
 set key at screen 0.995, 0.88 right top font ",10" spacing 1.1 box
 
+set label 1 at screen 0.8, 0.42 left font ",10" noenhanced \
+    "espera (busy wait): the wait itself, from its own\nstart reading.\n\n".\
+    "via host, octave: the whole call, from the\ncaller's reading before it; includes the call.\n\n".\
+    "linux: CLOCK_MONOTONIC, 1 ns ticks.\nwindows: Wine's QueryPerformanceCounter,\n100 ns ticks.\noctave: reloj's clock."
+
 durations = "0.1 1 5 20"
 set multiplot layout 2,2 title "How late a wait ends past its deadline\n".subtitle font ",13" \
     margins 0.05, 0.78, 0.06, 0.9 spacing 0.07, 0.1
