@@ -70,11 +70,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Medians of repetitions, so one noisy stretch does not decide a ratio;
-    // flags given on the command line come later and win.
-    std::vector<char*> args = {argv[0], const_cast<char*>("--benchmark_repetitions=5"),
+    // Medians of repetitions taken in shuffled order, so that neither one
+    // noisy stretch nor a drift of the machine's load decides a ratio; flags
+    // given on the command line come later and win.
+    std::vector<char*> args = {argv[0], const_cast<char*>("--benchmark_repetitions=9"),
+                               const_cast<char*>("--benchmark_enable_random_interleaving=true"),
                                const_cast<char*>("--benchmark_report_aggregates_only=true"),
-                               const_cast<char*>("--benchmark_min_time=0.2")};
+                               const_cast<char*>("--benchmark_min_time=0.1")};
     for (int i = 3; i < argc; ++i) args.push_back(argv[i]);
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());

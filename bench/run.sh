@@ -79,6 +79,52 @@ else
     skipped="$skipped plot(no gnuplot)"
 fi
 
+# The figures as Markdown tables, for the README.
+{
+    echo "Measured $(sed -n 's/^date: //p' "$out/machine.txt") on $(sed -n 's/^machine: //p' "$out/machine.txt");"
+    echo "load average $(sed -n 's/^load average at start: //p' "$out/machine.txt") at the start."
+    echo
+    echo "Lateness past the deadline, microseconds: median / p99."
+    echo
+    awk -F, '
+    function us(x) { return x < 1 ? sprintf("%.3f", x) : x < 100 ? sprintf("%.1f", x) : sprintf("%.0f", x) }
+    NR > 1 {
+        key = $1 ": " $2
+        if (!(key in seen)) { seen[key] = 1; order[++n] = key }
+        cell[key, $3] = us($5) " / " us($7)
+        if (!(($1, $3) in waits)) { waits[$1, $3] = $4; counts[$1] = counts[$1] (counts[$1] == "" ? "" : ", ") $4 }
+    }
+    END {
+        print "| | 0.1 ms | 1 ms | 5 ms | 20 ms |"
+        print "|---|---:|---:|---:|---:|"
+        for (i = 1; i <= n; i++)
+            printf "| %s | %s | %s | %s | %s |\n", order[i], cell[order[i], 0.1], cell[order[i], 1], cell[order[i], 5], cell[order[i], 20]
+        printf "\nWaits per cell, by duration:"
+        for (p in counts) printf " %s %s;", p, counts[p]
+        printf "\n"
+    }' "$out/lateness.csv"
+    for f in "$out"/gaps_*.csv; do
+        [ -f "$f" ] || continue
+        awk -F, 'NR > 1 { printf "\n%s: gaps over 1 us between successive counter reads took %.1f%% of %.0f s (%d gaps, longest %.0f us).\n", $1, $4, $2, $3, $5 }' "$f"
+    done
+    if [ -f "$out/cost.csv" ]; then
+        echo
+        echo "Cost of reloj (Linux; medians of Google Benchmark repetitions):"
+        echo
+        echo "| | ns per call | x counter read | x read + conversion |"
+        echo "|---|---:|---:|---:|"
+        awk -F, 'NR > 1 { printf "| %s | %.1f | %.2f | %.2f |\n", $1, $2, $3, $4 }' "$out/cost.csv"
+    fi
+    if [ -f "$out/octave_cost.csv" ]; then
+        echo
+        echo "In Octave, per call:"
+        echo
+        echo "| | ns per call | finest step seen, ns |"
+        echo "|---|---:|---:|"
+        awk -F, 'NR > 1 { printf "| %s | %.0f | %s |\n", $1, $2, $3 == "NaN" ? "-" : sprintf("%.0f", $3) }' "$out/octave_cost.csv"
+    fi
+} >"$out/summary.md"
+
 # The targets, read off the figures (reported, not enforced), and what the
 # machine's gaps in reading the counter allow a busy wait's tail to be.
 echo
@@ -113,5 +159,5 @@ awk -F, '
                 cost["reloj body"] <= 1.2 ? "met" : "MISSED"
     }' "$out/lateness.csv" "$out"/gaps_*.csv $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
 echo
-echo "Written: $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv")"
+echo "Written: $out/summary.md, $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
