@@ -17,7 +17,7 @@ std::size_t standinElementSize(MxClass mxClass) {
 }
 
 mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t columns, bool complex) {
-    auto* array = new mxArray{mxClass, rows, columns, nullptr, nullptr, 0};
+    auto* array = new mxArray{mxClass, rows, columns, nullptr, nullptr, 0, false};
     const std::size_t bytes = rows * columns * standinElementSize(mxClass);
     if (bytes == 0) return array;
     // Real part, then imaginary part, with the last byte of whichever comes
@@ -30,7 +30,11 @@ mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t colum
 
 void standinDestroyArray(mxArray* array) {
     if (array == nullptr) return;
-    host::freeGuarded(array->real, array->blockBytes);
+    if (array->onHeap) {
+        delete[] static_cast<double*>(array->real);
+    } else {
+        host::freeGuarded(array->real, array->blockBytes);
+    }
     delete array;
 }
 
@@ -38,7 +42,14 @@ std::size_t standinCreatedCount() { return createdOnThisThread; }
 
 mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, int complexity) {
     ++createdOnThisThread;
-    return standinCreateArray(kMxDouble, rows, columns, complexity != 0);
+    // Results are only written, so they live on the ordinary heap, as in the
+    // real host (mapping a guard page per call would dominate a call's cost).
+    const std::size_t elements = rows * columns;
+    auto* array = new mxArray{kMxDouble, rows, columns, nullptr, nullptr, 0, true};
+    if (elements == 0) return array;
+    array->real = new double[complexity != 0 ? 2 * elements : elements]();
+    if (complexity != 0) array->imag = static_cast<double*>(array->real) + elements;
+    return array;
 }
 
 // Like the real host, hands out the data whatever the class is: reading it

@@ -23,6 +23,7 @@ struct mxArray_tag {
     void* real;  // null when there are no elements
     void* imag;  // null unless complex
     std::size_t blockBytes;  // bytes of real and imaginary data together
+    bool onHeap;             // results: plain heap; inputs made here: guarded
 };
 typedef mxArray_tag mxArray;
 
@@ -33,8 +34,9 @@ bool mxIsDouble(const mxArray* array);
 std::size_t mxGetNumberOfElements(const mxArray* array);
 void mexErrMsgTxt(const char* message);
 
-// Stand-in only: make and free arrays of any class, zero-filled. The element
-// data ends right before an unreadable page, so a read past it faults.
+// Stand-in only: make arrays of any class, zero-filled, for inputs: the
+// element data ends right before an unreadable page, so a read past it
+// faults. Frees these and the results the host calls create.
 mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t columns, bool complex);
 void standinDestroyArray(mxArray* array);
 // How many arrays the host calls have created on this thread so far.
