@@ -39,14 +39,20 @@ function build_mex(outdir)
 end
 
 % The conversions of counter readings to milliseconds must be computed
-% exactly as written: no fused multiply-add, no fast-math reordering.
+% exactly as written: no fused multiply-add, no fast-math reordering. The
+% flags that say so are kept in one file for every build (GCC and Clang).
+function flags = fp_flags(root)
+  lines = strsplit(fileread(fullfile(root, 'cmake', 'fp_flags.txt')), char(10));
+  lines = strtrim(lines);
+  lines = lines(~cellfun(@isempty, lines) & ~strncmp(lines, '#', 1));
+  flags = strjoin(lines, ' ');
+end
 
 function build_octave(root, outdir, name, sources)
   % mkoctfile takes its compiler flags from the environment; Octave's own
   % defaults are kept, ours come after them and so prevail.
   previous = getenv('CXXFLAGS');
-  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ...
-           ' -std=c++17 -ffp-contract=off -fno-fast-math'];
+  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' -std=c++17 ' fp_flags(root)];
   setenv('CXXFLAGS', flags);
   restore = onCleanup(@() restore_env('CXXFLAGS', previous));
   % mkoctfile does not quote paths in the commands it runs, so a space in a
@@ -80,7 +86,7 @@ function build_matlab(root, outdir, name, sources)
   if strncmpi(compiler.ShortName, 'MSVC', 4)
     flags = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise';
   else
-    flags = 'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math';
+    flags = ['CXXFLAGS=$CXXFLAGS -std=c++17 ' fp_flags(root)];
   end
   sources = cellfun(@(file) fullfile(root, file), sources, 'UniformOutput', false);
   mex('-R2017b', '-DMEX_HOST_DEFINES_API_VERSION', ['-I' root], flags, ...
