@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -27,11 +28,18 @@ struct Loaded {
     host::Extension reloj, espera;
 };
 
+// The folder of the extensions under test: MEX_EXTENSION_DIR if set (an
+// unpacked release, say), else the build's own.
+std::string extensionDir() {
+    const char* dir = std::getenv("MEX_EXTENSION_DIR");
+    return dir != nullptr && *dir != '\0' ? dir : EXTENSION_DIR;
+}
+
 const Loaded& extensions() {
     static const Loaded loaded = [] {
         auto load = [](const char* name) {
             std::string why;
-            const std::string path = std::string(EXTENSION_DIR) + "/" + name + EXTENSION_SUFFIX;
+            const std::string path = extensionDir() + "/" + name + EXTENSION_SUFFIX;
             auto extension = host::loadExtension(path, why);
             if (!extension) {
                 ADD_FAILURE() << why;
