@@ -1,4 +1,4 @@
-# make       installs what is missing, builds dist/ and shows the functions working
+# make       installs what is missing, builds dist/ (the release in dist/release) and shows the functions working
 # make test  builds and runs every test, natively, under Wine and with sanitizers, through CTest
 # make bench measures precision and cost (see README)
 
@@ -14,6 +14,7 @@ build: deps
 	cmake --build --preset linux
 	cmake --preset windows
 	cmake --build --preset windows
+	cmake -P release/release.cmake
 
 demo: build
 	@sh host/demo.sh

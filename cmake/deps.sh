@@ -4,7 +4,7 @@
 set -eu
 packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-  octave octave-dev gnuplot-nox"
+  octave octave-dev gnuplot-nox zip unzip"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
