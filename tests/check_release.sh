@@ -1,0 +1,52 @@
+#!/bin/sh
+# check_release.sh SOURCE-DIR RELEASE-DIR NAME VERSION "EXTENSIONS" "SCRIPTS"
+# The release as a user downloads it: checksums that sha256sum accepts, the
+# MATLAB archive's exact file list and version, the version the README tells
+# users to install, and the same bytes again from a second packaging.
+set -u
+src=$1 release=$2 name=$3 version=$4 extensions=$5 scripts=$6
+zip=$release/$name-$version-matlab.zip
+tgz=$release/$name-$version.tar.gz
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() {  # expect WHAT ACTUAL EXPECTED
+    [ "$2" = "$3" ] || fail "$1: got [$2], want [$3]"
+}
+lines() { tr '\n' ' ' | sed 's/ $//'; }
+
+(cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "sha256sum -c SHA256SUMS"
+expect "checksummed files" "$(awk '{print $2}' "$release/SHA256SUMS" | lines)" \
+    "$(basename "$zip") $(basename "$tgz")"
+
+want=""
+for f in $extensions; do want="$want $f.mexw64 $f.mexa64 $f.m"; done
+for f in $scripts; do want="$want $f.m"; done
+want=$(for f in $want Contents.m LICENSE README.md; do echo "$name/$f"; done | sort | lines)
+expect "MATLAB archive" "$(unzip -Z1 "$zip" | sort | lines)" "$want"
+expect "Contents.m version" "$(unzip -p "$zip" "$name/Contents.m" | sed -n 2p | cut -d ' ' -f 1-3)" \
+    "% Version $version"
+for f in $extensions $scripts; do
+    unzip -p "$zip" "$name/Contents.m" | grep -q "^%   $f *- ." || fail "Contents.m does not list $f"
+done
+
+top=$name-$version
+for f in DESCRIPTION COPYING INDEX NEWS src/Makefile; do
+    tar -tzf "$tgz" "$top/$f" >/dev/null 2>&1 || fail "Octave package lacks $top/$f"
+done
+expect "DESCRIPTION version" "$(tar -xzOf "$tgz" "$top/DESCRIPTION" | sed -n 's/^Version: //p')" "$version"
+
+# Every release file name the README gives is this version's.
+others=$(grep -o "$name-[0-9][0-9.]*[0-9]" "$src/README.md" | grep -v -x "$name-$version" | sort -u | lines)
+expect "README versions other than $version" "$others" ""
+
+# Packaging again, from scratch, gives the same bytes.
+again=$(mktemp -d)
+cmake -DDIST="$(dirname "$release")" -DOUT="$again" -P "$src/release/release.cmake" >/dev/null ||
+    fail "second packaging failed"
+for f in $(basename "$zip") $(basename "$tgz") SHA256SUMS; do
+    cmp -s "$release/$f" "$again/$f" || fail "$f differs between two packagings"
+done
+rm -rf "$again"
+
+[ $failures -eq 0 ] && echo "release: all checks passed"
+exit $((failures != 0))

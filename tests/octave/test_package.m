@@ -1,0 +1,39 @@
+function failures = test_package(tarball)
+% test_package(TARBALL): installs the Octave package with pkg install into a
+% private temporary prefix (never the user's or the system's package lists),
+% loads it, runs the extension tests against what it installed, uninstalls
+% it and checks that nothing of it is left. Returns how many checks failed.
+  failures = 0;
+  prefix = [tempname() ' pkg'];
+  mkdir(prefix);
+  pkg('prefix', prefix, prefix);
+  pkg('local_list', fullfile(prefix, 'local_list'));
+  pkg('global_list', fullfile(prefix, 'global_list'));
+  try
+    pkg('install', '-local', tarball);
+    pkg('load', 'reloj-espera');
+    % The functions run from the package's folder of compiled functions.
+    folder = fileparts(which('reloj'));
+    if ~strncmp(folder, prefix, numel(prefix))
+      printf('reloj is not the installed package''s but [%s]\n', which('reloj'));
+      failures += 1;
+    else
+      failures += run_extension_tests(folder);
+    end
+    pkg('unload', 'reloj-espera');
+    pkg('uninstall', '-local', 'reloj-espera');
+  catch err
+    printf('pkg failed: %s\n', err.message);
+    failures += 1;
+  end
+  % Only the (now empty) package lists may remain.
+  left = dir(fullfile(prefix, '*'));
+  left = setdiff({left.name}, {'.', '..', 'local_list', 'global_list'});
+  if ~isempty(left) || ~isempty(pkg('list'))
+    printf('left after pkg uninstall: %s\n', strjoin(left, ' '));
+    failures += 1;
+  end
+  confirm_recursive_rmdir(false, 'local');
+  rmdir(prefix, 's');
+  printf('package %s: %d failures\n', tarball, failures);
+end
