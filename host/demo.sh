@@ -21,7 +21,5 @@ show() {  # show LABEL HOST EXTENSION-DIR SUFFIX
 show "Linux, dist/linux (CLOCK_MONOTONIC, counter ms):" \
     "$root/build/linux/bin/mexhost" "$root/dist/linux" .mexa64
 echo
-WINEPREFIX="$root/build/windows/wineprefix"
-export WINEPREFIX
 show "Windows, dist/windows under Wine (QueryPerformanceCounter at 10 MHz, counter ms):" \
     "$root/cmake/wine.sh $root/build/windows/bin/mexhost.exe" "Z:$root/dist/windows" .mexw64
