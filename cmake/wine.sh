@@ -26,10 +26,16 @@ if [ ! -f "$WINEPREFIX/.update-timestamp" ]; then
     # Neither wineboot nor the server it starts keeps the lock (9>&-): it is
     # released when this subshell ends. Without mscoree and mshtml Wine does
     # not offer to download .NET and a browser engine, which nothing here uses.
+    # Wine has been seen to fail making a prefix once, on a busy machine, and
+    # then to finish it: a second try.
     if ! (
         flock 9
-        [ -f "$WINEPREFIX/.update-timestamp" ] ||
-            WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot --init >"$WINEPREFIX.log" 2>&1 9>&-
+        [ -f "$WINEPREFIX/.update-timestamp" ] && exit 0
+        : >"$WINEPREFIX.log"
+        for try in 1 2; do
+            WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot --init >>"$WINEPREFIX.log" 2>&1 9>&- && exit 0
+        done
+        exit 1
     ) 9>"$WINEPREFIX.lock"; then
         echo "wine.sh: making the Wine prefix $WINEPREFIX failed; wineboot's output ($WINEPREFIX.log):" >&2
         cat "$WINEPREFIX.log" >&2
