@@ -1,10 +1,14 @@
-function failures = run_extension_tests(folder)
-% run_extension_tests(FOLDER): runs extension_tests.m, inside Octave, against
-% the reloj and espera in FOLDER, and returns how many tests failed (a
-% folder whose functions cannot be found counts as one failure).
+function failures = run_extension_tests(folder, tests)
+% run_extension_tests(FOLDER, TESTS): runs the tests in TESTS (a file beside
+% this one; default extension_tests.m), inside Octave, against the reloj and
+% espera in FOLDER, and returns how many tests failed (a folder whose
+% functions cannot be found counts as one failure).
 %
 %   octave-cli --norc --eval "addpath tests/octave; exit(run_extension_tests('dist/octave') > 0)"
 
+  if nargin < 2
+    tests = 'extension_tests.m';
+  end
   addpath(folder);
   % Whatever else is on the path, the functions under test must be these.
   for name = {'reloj', 'espera'}
@@ -16,7 +20,7 @@ function failures = run_extension_tests(folder)
     end
   end
   here = fileparts(mfilename('fullpath'));
-  [passed, total] = test(fullfile(here, 'extension_tests.m'), 'quiet', stdout);
+  [passed, total] = test(fullfile(here, tests), 'quiet', stdout);
   failures = total - passed;
-  printf('%s: %d of %d tests passed\n', folder, passed, total);
+  printf('%s, %s: %d of %d tests passed\n', folder, tests, passed, total);
 end

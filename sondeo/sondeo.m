@@ -1,0 +1,458 @@
+function r = sondeo(seconds, varargin)
+% sondeo  How well this machine keeps time for a script: reloj, espera, pause.
+%
+%   sondeo
+%   r = sondeo()
+%   r = sondeo(seconds)
+%   r = sondeo(seconds, 'plot', false)
+%   r = sondeo(seconds, 'file', 'sondeo.png')
+%
+%   Measures for about SECONDS seconds (default 10; from 1 to 3600) what a
+%   script timing itself with reloj and espera gets on this machine, next to
+%   tic, toc and pause, then prints a short table and a one-line verdict:
+%
+%   - Calls: what a call of reloj(), tic and toc(id) costs (the median over
+%     batches of calls), and the finest step seen between successive reloj()
+%     and toc(id) readings. A script cannot see a step finer than one call,
+%     however finely the counter ticks.
+%   - Lateness: how long after its deadline espera(d) and pause(d/1000) end,
+%     for d = 0.1, 1 and 10 ms: the median, the 99th percentile and the worst,
+%     in microseconds. The deadline is reloj() just before the call plus d,
+%     so the cost of the calls is in the figures, as it is in a script.
+%     espera and pause take turns, so load elsewhere falls on both alike.
+%   - Processor away: reloj() read back to back. A step between two readings
+%     ten times longer than usual (and at least 10 us) is a gap, time in
+%     which the script did not run: the machine gave the processor to
+%     something else (another program, the system, the hypervisor of a
+%     virtual machine) or let it sleep to save power. How many gaps a
+%     second, the share of the time they took, the longest. A wait whose
+%     deadline falls in a gap ends only when the processor comes back,
+%     however it waits.
+%
+%   How to read it: espera's median is about the cost of calling it; its 99th
+%   percentile and worst are what the machine adds. If gaps take 1% of the
+%   time or more, they set the 99th percentile of every wait: a quieter
+%   machine (fewer programs, no virtual machine, no power saving) helps more
+%   than any way of waiting. pause sleeps, so it ends when the system wakes
+%   the script, which depends on the system and its timer.
+%
+%   Where figures can be shown it then draws, on both axes logarithmic, the
+%   share of waits that ended at least so late against lateness: espera
+%   solid, pause dashed, one colour per duration. Options, as name/value
+%   pairs:
+%     'plot', false   show no figure
+%     'file', F       draw the figure off screen into the PNG file F
+%                     instead of showing it (also without a display)
+%
+%   Returns a struct; times in microseconds unless the name says otherwise:
+%     seconds        the time asked for; elapsed_s, the time measuring took
+%     platform       'MATLAB R20..' or 'Octave ..'
+%     durations_ms   [0.1 1 10], the d of the waits
+%     reloj_cost_us, tic_cost_us, toc_cost_us   cost of one call (median)
+%     reloj_step_us, toc_step_us   finest step seen between readings
+%     espera, pause  one struct each, for the waits of each d (1x3):
+%                    waits (how many), median_us, p99_us, worst_us, and
+%                    late_us, a 1x3 cell of every wait's lateness in turn
+%     gaps           struct: threshold_us, count, per_second, share_pct
+%                    (of span_s, the time spent reading reloj), longest_us
+%     verdict        the verdict line
+%   Percentiles are of nearest rank: at least that share of the waits ended
+%   at or before it.
+%
+%   Example:
+%       r = sondeo(5, 'file', 'sondeo.png');
+%       r.espera.p99_us      % for each d, 99% of espera(d) ended within this
+%
+%   See also reloj, espera.
+
+  if nargin < 1
+    seconds = 10;
+  end
+  [seconds, show, file] = parse_arguments(seconds, varargin);
+  in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+  if ~isempty(file) && ~can_draw(in_octave, false)
+    refuse('no graphics toolkit here can draw, so no figure can be written');
+  end
+  % Asked to show the figure, but there is nothing to show it on.
+  no_screen = show && isempty(file) && ~can_draw(in_octave, true);
+
+  res.seconds = seconds;
+  if in_octave
+    res.platform = ['Octave ' OCTAVE_VERSION];
+  else
+    res.platform = ['MATLAB R' version('-release')];
+  end
+  res.durations_ms = [0.1 1 10];
+
+  % The first calls load the extensions and the interpreter's code: not
+  % what a script pays in its loop.
+  reloj();
+  espera(0);
+  pause(0);
+  id = tic;
+  x = toc(id);
+
+  % Each part runs until its share of the time is up: a tenth for the cost
+  % of calls, a fifth for the gaps, the rest for the waits.
+  start = reloj();
+  budget = 1000 * seconds;
+  [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_step_us] = call_costs(start + 0.1 * budget);
+  [res.gaps, res.reloj_step_us] = gaps(start + 0.3 * budget);
+  [late_espera, late_pause] = lateness(res.durations_ms, start + budget);
+  res.elapsed_s = (reloj() - start) / 1000;
+  res.espera = summary(late_espera);
+  res.pause = summary(late_pause);
+  res.verdict = verdict(res);
+  print_table(res);
+
+  if ~isempty(file)
+    draw(res, in_octave, file);
+    fprintf('Figure written to %s\n', file);
+  elseif no_screen
+    fprintf('(No display to show the figure on: sondeo(%g, ''file'', ''sondeo.png'') writes it to a file.)\n', ...
+            seconds);
+  elseif show
+    draw(res, in_octave, '');
+  end
+  if nargout > 0
+    r = res;
+  end
+end
+
+function [seconds, show, file] = parse_arguments(seconds, options)
+  if ~isnumeric(seconds) || ~isscalar(seconds) || ~isreal(seconds) || ~(seconds >= 1 && seconds <= 3600)
+    refuse('the time to take must be a real number of seconds from 1 to 3600');
+  end
+  seconds = double(seconds);
+  show = true;
+  file = '';
+  if mod(numel(options), 2) ~= 0
+    refuse('options come in pairs: a name (''plot'' or ''file''), then its value');
+  end
+  for i = 1:2:numel(options)
+    name = options{i};
+    value = options{i + 1};
+    if isstring(name) && isscalar(name)
+      name = char(name);
+    end
+    if ~ischar(name)
+      refuse('an option name must be ''plot'' or ''file''');
+    end
+    switch lower(name)
+      case 'plot'
+        if ~((islogical(value) || isnumeric(value)) && isscalar(value) && isreal(value) ...
+             && (value == 0 || value == 1))
+          refuse('''plot'' takes true or false');
+        end
+        show = logical(value);
+      case 'file'
+        if isstring(value) && isscalar(value)
+          value = char(value);
+        end
+        if ~ischar(value) || isempty(value) || size(value, 1) ~= 1
+          refuse('''file'' takes the name of a PNG file to write');
+        end
+        folder = fileparts(value);
+        if ~isempty(folder) && exist(folder, 'dir') ~= 7
+          refuse(sprintf('there is no folder %s to write the figure in', folder));
+        end
+        file = value;
+      otherwise
+        refuse(sprintf('unknown option ''%s'': the options are ''plot'' and ''file''', name));
+    end
+  end
+end
+
+function refuse(text)
+  error('sondeo:badArgument', 'sondeo: %s.', text);
+end
+
+% Whether a figure can be drawn: on screen (SCREEN true) or into a file.
+% MATLAB and Octave both report a screen size of 1 by 1 pixels when there is
+% no display. Without a display Octave still draws into files with gnuplot.
+function ok = can_draw(in_octave, screen)
+  size_px = get(0, 'ScreenSize');
+  display = size_px(3) > 1;
+  if ~in_octave
+    ok = display || ~screen;
+    return;
+  end
+  toolkits = available_graphics_toolkits();
+  if screen || display
+    ok = display && ~isempty(toolkits);
+  else
+    ok = any(strcmp(toolkits, 'gnuplot'));
+  end
+end
+
+% The cost of a call: batches of M calls, each timed with reloj, less a batch
+% of empty turns of the loop; medians over all batches. The finest step of
+% toc is taken from its readings stored back to back.
+function [reloj_us, tic_us, toc_us, toc_step_us] = call_costs(stop)
+  m = 100;
+  id = tic;
+  steps = zeros(1, m);
+  toc_step_us = Inf;
+  times = zeros(64, 4);  % per batch: empty, reloj, tic, toc; ms
+  n = 0;
+  while true
+    n = n + 1;
+    times = make_room(times, n);
+    t = reloj();
+    for i = 1:m
+    end
+    times(n, 1) = reloj() - t;
+    t = reloj();
+    for i = 1:m
+      x = reloj();
+    end
+    times(n, 2) = reloj() - t;
+    t = reloj();
+    for i = 1:m
+      x = tic;
+    end
+    times(n, 3) = reloj() - t;
+    t = reloj();
+    for i = 1:m
+      x = toc(id);
+    end
+    times(n, 4) = reloj() - t;
+    for i = 1:m
+      steps(i) = toc(id);
+    end
+    toc_step_us = min(toc_step_us, 1e6 * finest_step(steps));
+    if reloj() >= stop
+      break;
+    end
+  end
+  per_call = (median(times(1:n, 2:4), 1) - median(times(1:n, 1))) * 1000 / m;
+  reloj_us = per_call(1);
+  tic_us = per_call(2);
+  toc_us = per_call(3);
+end
+
+% The gaps: reloj() read back to back in blocks; a step over the threshold is
+% time in which the script did not run. The threshold is ten times the usual
+% step of the first block, so that it adapts to the interpreter's speed.
+function [g, step_us] = gaps(stop)
+  block = zeros(1, 10000);
+  span = 0;  % all in ms
+  count = 0;
+  away = 0;
+  longest = 0;
+  step = Inf;
+  threshold = [];
+  while true
+    for i = 1:numel(block)
+      block(i) = reloj();
+    end
+    d = diff(block);
+    if isempty(threshold)
+      threshold = max(0.01, 10 * median(d));
+    end
+    long = d(d > threshold);
+    span = span + block(end) - block(1);
+    count = count + numel(long);
+    away = away + sum(long);
+    longest = max([longest long]);
+    step = min(step, finest_step(block));
+    if block(end) >= stop
+      break;
+    end
+  end
+  g.threshold_us = 1000 * threshold;
+  g.count = count;
+  g.per_second = count / (span / 1000);
+  g.share_pct = 100 * away / span;
+  g.longest_us = 1000 * longest;
+  g.span_s = span / 1000;
+  step_us = 1000 * step;
+end
+
+% Lateness of espera(d) and pause(d/1000), in microseconds. Each round takes
+% every duration in turn, as many waits of each as make it last as long as
+% one of the longest, and within that espera and pause alternate.
+function [late_espera, late_pause] = lateness(durations, stop)
+  reps = round(max(durations) ./ durations);
+  k_all = 1:numel(durations);
+  e = cell(size(durations));
+  p = e;
+  for k = k_all
+    e{k} = zeros(reps(k), 16);  % one column per round; ms
+    p{k} = e{k};
+  end
+  rounds = 0;
+  while true
+    rounds = rounds + 1;
+    for k = k_all
+      d = durations(k);
+      s = d / 1000;
+      if rounds > size(e{k}, 2)
+        e{k}(1, 2 * rounds) = 0;
+        p{k}(1, 2 * rounds) = 0;
+      end
+      for i = 1:reps(k)
+        t0 = reloj();
+        e{k}(i, rounds) = espera(d) - t0 - d;
+        t0 = reloj();
+        pause(s);
+        p{k}(i, rounds) = reloj() - t0 - d;
+      end
+    end
+    if reloj() >= stop
+      break;
+    end
+  end
+  late_espera = e;
+  late_pause = p;
+  for k = k_all
+    late_espera{k} = 1000 * reshape(e{k}(:, 1:rounds), 1, []);
+    late_pause{k} = 1000 * reshape(p{k}(:, 1:rounds), 1, []);
+  end
+end
+
+% Doubles the rows of X when row N does not fit.
+function x = make_room(x, n)
+  if n > size(x, 1)
+    x(2 * n, 1) = 0;
+  end
+end
+
+function s = finest_step(readings)
+  steps = diff(readings);
+  s = min(steps(steps > 0));
+  if isempty(s)
+    s = Inf;
+  end
+end
+
+function s = summary(late)
+  s.waits = cellfun(@numel, late);
+  s.median_us = cellfun(@(x) nearest_rank(x, 0.5), late);
+  s.p99_us = cellfun(@(x) nearest_rank(x, 0.99), late);
+  s.worst_us = cellfun(@max, late);
+  s.late_us = late;
+end
+
+% The smallest value with at least share P of all values at or below it.
+function v = nearest_rank(values, p)
+  sorted = sort(values);
+  v = sorted(max(1, ceil(p * numel(sorted))));
+end
+
+function text = verdict(res)
+  g = res.gaps;
+  text = sprintf('waits end within %s us of their deadline 99%% of the time with espera, %s us with pause', ...
+                 us_text(max(res.espera.p99_us)), us_text(max(res.pause.p99_us)));
+  if g.count == 0
+    away = sprintf('; the processor never left the script for more than %s us.', us_text(g.threshold_us));
+  elseif g.share_pct >= 1
+    away = sprintf(['; something takes the processor away %.0f times a second (%.1f%% of the time, ' ...
+                    'up to %s us): that sets the tail of every wait here.'], ...
+                   g.per_second, g.share_pct, us_text(g.longest_us));
+  else
+    away = sprintf('; the processor was away %.1f times a second, up to %s us: now and then a wait ends that late.', ...
+                   g.per_second, us_text(g.longest_us));
+  end
+  text = [text away];
+end
+
+function t = us_text(x)
+  if abs(x) < 10
+    t = sprintf('%.1f', x);
+  else
+    t = sprintf('%.0f', x);
+  end
+end
+
+function print_table(res)
+  fprintf('sondeo: %.1f s on %s\n\n', res.elapsed_s, res.platform);
+  fprintf('  call          cost, us   finest step, us\n');
+  fprintf('  reloj()     %10s %17s\n', us_text(res.reloj_cost_us), us_text(res.reloj_step_us));
+  fprintf('  tic         %10s %17s\n', us_text(res.tic_cost_us), '-');
+  fprintf('  toc(id)     %10s %17s\n\n', us_text(res.toc_cost_us), us_text(res.toc_step_us));
+  fprintf('  lateness past the deadline, us     waits    median       p99     worst\n');
+  for k = 1:numel(res.durations_ms)
+    d = res.durations_ms(k);
+    print_row(sprintf('espera(%g)', d), res.espera, k);
+    print_row(sprintf('pause(%g)', d / 1000), res.pause, k);
+  end
+  g = res.gaps;
+  fprintf(['\n  processor away (steps over %s us between back-to-back reloj() readings):\n' ...
+           '  %d times in %.2f s, %.1f a second, %.2f%% of the time, longest %s us\n\n'], ...
+          us_text(g.threshold_us), g.count, g.span_s, g.per_second, g.share_pct, us_text(g.longest_us));
+  fprintf('Verdict: %s\n', res.verdict);
+end
+
+function print_row(name, s, k)
+  fprintf('  %-32s %8d %9s %9s %9s\n', name, s.waits(k), us_text(s.median_us(k)), ...
+          us_text(s.p99_us(k)), us_text(s.worst_us(k)));
+end
+
+% The share of waits at least so late against lateness, log-log: one colour
+% per duration, espera solid and pause dashed. Into FILE if one is given,
+% else on screen. A figure drawn for a file is closed, also on an error.
+function draw(res, in_octave, file)
+  if in_octave
+    % Octave advises against gnuplot, which is what draws without a display,
+    % and notes Ghostscript missing, which pngcairo does not need.
+    warning('off', 'Octave:gnuplot-graphics', 'local');
+    warning('off', 'print:nogs', 'local');
+  end
+  if isempty(file)
+    fig = figure();
+  else
+    fig = figure('Visible', 'off');
+  end
+  try
+    device = '-dpng';
+    if in_octave && ~isempty(file)
+      % Without a display only gnuplot draws, and it writes PNG itself
+      % (pngcairo) rather than through Ghostscript.
+      size_px = get(0, 'ScreenSize');
+      if size_px(3) <= 1 && ~strcmp(graphics_toolkit(), 'gnuplot')
+        graphics_toolkit(fig, 'gnuplot');
+      end
+      if strcmp(get(fig, '__graphics_toolkit__'), 'gnuplot')
+        device = '-dpngcairo';
+      end
+    end
+    plot_lateness(res, axes('Parent', fig));
+    if ~isempty(file)
+      set(fig, 'PaperUnits', 'inches', 'PaperPosition', [0 0 9 6]);
+      print(fig, device, '-r96', file);
+    end
+  catch err
+    close(fig);
+    rethrow(err);
+  end
+  if ~isempty(file)
+    close(fig);
+  end
+end
+
+function plot_lateness(res, ax)
+  colours = [0 0.45 0.74; 0.85 0.33 0.1; 0.47 0.67 0.19];
+  floor_us = 0.1;  % a log axis has no room for 0: earlier ends are drawn here
+  hold(ax, 'on');
+  labels = {};
+  for k = 1:numel(res.durations_ms)
+    d = res.durations_ms(k);
+    ways = {res.espera, '-', sprintf('espera(%g)', d); res.pause, '--', sprintf('pause(%g)', d / 1000)};
+    for w = 1:2
+      % At each lateness the share steps down to that of the later waits.
+      late = max(sort(ways{w, 1}.late_us{k}), floor_us);
+      n = numel(late);
+      stairs(ax, [late(1) late], [n:-1:1 1] / n, ways{w, 2}, 'Color', colours(k, :), 'LineWidth', 1.5);
+      labels{end + 1} = ways{w, 3};
+    end
+  end
+  hold(ax, 'off');
+  set(ax, 'XScale', 'log', 'YScale', 'log');
+  grid(ax, 'on');
+  xlabel(ax, 'lateness past the deadline, microseconds');
+  ylabel(ax, 'share of waits at least this late');
+  title(ax, sprintf('How late waits end: sondeo(%g), %s, %s', res.seconds, res.platform, ...
+                    datestr(now, 'yyyy-mm-dd HH:MM')));
+  legend(ax, labels, 'Location', 'southwest');
+end
