@@ -2,11 +2,12 @@
 # that ended at least so late past their deadline, for every way of waiting.
 # Both axes are logarithmic, so the median, the tail and the worst case all
 # show. Run by bench/run.sh:
-#   gnuplot -e "dir='build/bench'; subtitle='...'" bench/lateness.gp
-# reads dir/curves_D.dat (one block per way of waiting, its title first) and
-# writes dir/lateness.png.
+#   gnuplot -e "dir='build/bench'; subtitle='...'; durations='0.1 1 5 10 20'" bench/lateness.gp
+# reads dir/curves_D.dat for each D in durations (one block per way of
+# waiting, its title first) and writes dir/lateness.png, a panel for each D.
 
-set terminal pngcairo size 1600,1150 font "sans,11"
+# 1600 pixels wide for two columns of panels, 500 more for each further one.
+set terminal pngcairo size 1600 + 500 * ((words(durations) + 1) / 2 - 2), 1150 font "sans,11"
 set output dir."/lateness.png"
 set datafile separator "\t"
 
@@ -29,12 +30,13 @@ set label 1 at screen 0.8, 0.42 left font ",10" noenhanced \
     "via host, octave: the whole call, from the\ncaller's reading before it; includes the call.\n\n".\
     "linux: CLOCK_MONOTONIC, 1 ns ticks.\nwindows: Wine's QueryPerformanceCounter,\n100 ns ticks.\noctave: reloj's clock."
 
-durations = "0.1 1 5 20"
-set multiplot layout 2,2 title "How late a wait ends past its deadline\n".subtitle font ",13" \
+# Two rows of panels, as many columns as that takes.
+set multiplot layout 2,(words(durations) + 1) / 2 title "How late a wait ends past its deadline\n".subtitle font ",13" \
     margins 0.05, 0.78, 0.06, 0.9 spacing 0.07, 0.1
 do for [d in durations] {
     file = dir."/curves_".d.".dat"
-    stats file using 1 nooutput
+    # (Column 2, the share, is always within the y range, which stats heeds.)
+    stats file using 2 nooutput
     set title "waiting ".d." ms"
     plot for [i=0:STATS_blocks-1] file index i using 1:2 with fsteps linewidth 2 \
          linecolor i+1 title columnheader(1) noenhanced

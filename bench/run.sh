@@ -4,8 +4,8 @@
 #   1. reloj's cost (Google Benchmark), natively;
 #   2. lateness of waits on Linux: espera and the ways of sleeping;
 #   3. the same for the Windows build under Wine, next to Sleep;
-#   4. in GNU Octave: espera(d) next to pause(d/1000), reloj() next to tic/toc
-#      (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR).
+#   4. in GNU Octave, through sondeo: espera(d) next to pause(d/1000), reloj()
+#      next to tic/toc (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR).
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
 # To measure other builds: BENCH_OUT, BENCH_LINUX_BIN, BENCH_LINUX_MEX,
@@ -56,26 +56,37 @@ fi
 echo "load average at end: $(cut -d ' ' -f 1-3 /proc/loadavg)" >>"$out/machine.txt"
 
 # One CSV of all lateness figures, and the curves split by duration, one
-# block per way of waiting, for the plot.
+# block per way of waiting, for the plot. Every duration's file has a block
+# for every way of waiting, in one order, so that each keeps its colour in
+# every panel; where one was not measured, its block is a single undefined
+# point, which draws nothing.
 (
     head -n 1 "$out/lateness_linux.csv"
     for f in "$out"/lateness_*.csv; do tail -n +2 "$f"; done
 ) >"$out/lateness.csv"
 for f in "$out"/exceedance_*.csv; do tail -n +2 "$f"; done | awk -F, -v out="$out" '
     {
-        file = out "/curves_" $3 ".dat"
         series = $1 ": " $2
-        if (!((file, series) in seen)) {
-            seen[file, series] = 1
-            if (started[file]) printf "\n\n" >>file
-            started[file] = 1
-            print series "\t" >>file
+        if (!(series in known)) { known[series] = 1; order[++n] = series }
+        if (!($3 in durations)) { durations[$3] = 1 }
+        points[series, $3, ++count[series, $3]] = sprintf("%s\t%s", ($4 < 0.001 ? 0.001 : $4), $5)
+    }
+    END {
+        for (d in durations) {
+            file = out "/curves_" d ".dat"
+            for (i = 1; i <= n; i++) {
+                if (i > 1) printf "\n\n" >file
+                print order[i] "\t" >file
+                if (!((order[i], d) in count)) print "NaN\tNaN" >file
+                for (k = 1; k <= count[order[i], d]; k++) print points[order[i], d, k] >file
+            }
+            close(file)
         }
-        printf "%s\t%s\n", ($4 < 0.001 ? 0.001 : $4), $5 >>file
     }'
 if command -v gnuplot >/dev/null 2>&1; then
     subtitle="$(sed -n 's/^machine: //p' "$out/machine.txt"), $(sed -n 's/^date: //p' "$out/machine.txt")"
-    gnuplot -e "dir='$out'; subtitle='$subtitle'" "$root/bench/lateness.gp"
+    durations=$(ls "$out"/curves_*.dat | sed 's/.*curves_\(.*\)\.dat$/\1/' | sort -g | tr '\n' ' ')
+    gnuplot -e "dir='$out'; subtitle='$subtitle'; durations='$durations'" "$root/bench/lateness.gp"
 else
     skipped="$skipped plot(no gnuplot)"
 fi
@@ -87,20 +98,29 @@ fi
     echo
     echo "Lateness past the deadline, microseconds: median / p99."
     echo
+    # One column per duration any platform measured, "-" where one did not.
     awk -F, '
     function us(x) { return x < 1 ? sprintf("%.3f", x) : x < 100 ? sprintf("%.1f", x) : sprintf("%.0f", x) }
     NR > 1 {
         key = $1 ": " $2
         if (!(key in seen)) { seen[key] = 1; order[++n] = key }
+        if (!($3 in known)) { known[$3] = 1; ds[++nd] = $3 }
         cell[key, $3] = us($5) " / " us($7)
-        if (!(($1, $3) in waits)) { waits[$1, $3] = $4; counts[$1] = counts[$1] (counts[$1] == "" ? "" : ", ") $4 }
+        if (!(($1, $3) in waits)) { waits[$1, $3] = $4; counts[$1] = counts[$1] (counts[$1] == "" ? "" : ", ") $4 " at " $3 " ms" }
     }
     END {
-        print "| | 0.1 ms | 1 ms | 5 ms | 20 ms |"
-        print "|---|---:|---:|---:|---:|"
-        for (i = 1; i <= n; i++)
-            printf "| %s | %s | %s | %s | %s |\n", order[i], cell[order[i], 0.1], cell[order[i], 1], cell[order[i], 5], cell[order[i], 20]
-        printf "\nWaits per cell, by duration:"
+        for (i = 2; i <= nd; i++)
+            for (j = i; j > 1 && ds[j - 1] + 0 > ds[j] + 0; j--) { t = ds[j]; ds[j] = ds[j - 1]; ds[j - 1] = t }
+        head = "| |"; rule = "|---|"
+        for (j = 1; j <= nd; j++) { head = head " " ds[j] " ms |"; rule = rule "---:|" }
+        print head
+        print rule
+        for (i = 1; i <= n; i++) {
+            row = "| " order[i] " |"
+            for (j = 1; j <= nd; j++) row = row " " ((order[i], ds[j]) in cell ? cell[order[i], ds[j]] : "-") " |"
+            print row
+        }
+        printf "\nWaits per cell:"
         for (p in counts) printf " %s %s;", p, counts[p]
         printf "\n"
     }' "$out/lateness.csv"
@@ -123,6 +143,9 @@ fi
         echo "| | ns per call | finest step seen, ns |"
         echo "|---|---:|---:|"
         awk -F, 'NR > 1 { printf "| %s | %.0f | %s |\n", $1, $2, $3 == "NaN" ? "-" : sprintf("%.0f", $3) }' "$out/octave_cost.csv"
+    fi
+    if [ -f "$out/octave_gaps.csv" ]; then
+        awk -F, 'NR > 1 { printf "\n%s: gaps over %.0f us between successive reloj() readings took %.1f%% of %.1f s (%d gaps, %.0f a second, longest %.0f us).\n", $1, $3, $6, $2, $4, $5, $7 }' "$out/octave_gaps.csv"
     fi
 } >"$out/summary.md"
 
@@ -160,5 +183,5 @@ awk -F, '
                 cost["reloj body"] <= 1.2 ? "met" : "MISSED"
     }' "$out/lateness.csv" "$out"/gaps_*.csv $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
 echo
-echo "Written: $out/summary.md, $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv")"
+echo "Written: $out/summary.md, $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
