@@ -168,21 +168,25 @@ function refuse(text)
 end
 
 % Whether a figure can be drawn: on screen (SCREEN true) or into a file.
-% MATLAB and Octave both report a screen size of 1 by 1 pixels when there is
-% no display. Without a display Octave still draws into files with gnuplot.
+% Without a display Octave still draws into files with gnuplot.
 function ok = can_draw(in_octave, screen)
-  size_px = get(0, 'ScreenSize');
-  display = size_px(3) > 1;
   if ~in_octave
-    ok = display || ~screen;
+    ok = has_display() || ~screen;
     return;
   end
   toolkits = available_graphics_toolkits();
-  if screen || display
-    ok = display && ~isempty(toolkits);
+  if screen || has_display()
+    ok = has_display() && ~isempty(toolkits);
   else
     ok = any(strcmp(toolkits, 'gnuplot'));
   end
+end
+
+% MATLAB and Octave both report a screen of 1 by 1 pixels when there is no
+% display.
+function yes = has_display()
+  size_px = get(0, 'ScreenSize');
+  yes = size_px(3) > 1;
 end
 
 % The cost of a call: batches of M calls, each timed with reloj, less a batch
@@ -415,8 +419,7 @@ function draw(res, in_octave, file)
     if in_octave && ~isempty(file)
       % Without a display only gnuplot draws, and it writes PNG itself
       % (pngcairo) rather than through Ghostscript.
-      size_px = get(0, 'ScreenSize');
-      if size_px(3) <= 1 && ~strcmp(graphics_toolkit(), 'gnuplot')
+      if ~has_display() && ~strcmp(graphics_toolkit(), 'gnuplot')
         graphics_toolkit(fig, 'gnuplot');
       end
       if strcmp(get(fig, '__graphics_toolkit__'), 'gnuplot')
