@@ -3,7 +3,8 @@ function build_mex(outdir)
 %
 %   build_mex(outdir) compiles both functions from the sources beside this
 %   file into the folder outdir (default: the current folder), together with
-%   their help files reloj.m and espera.m. Then addpath(outdir) makes them
+%   their help files reloj.m and espera.m and the toolbox's functions written
+%   in the MATLAB language (sondeo.m). Then addpath(outdir) makes them
 %   callable.
 %
 %   In MATLAB (R2017b or later, with a C++17 compiler chosen by "mex -setup
@@ -25,7 +26,7 @@ function build_mex(outdir)
   end
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 
-  for name = {'reloj', 'espera'}
+  for name = toolbox_list(root, 'TOOLBOX_EXTENSIONS')
     % Relative to root.
     sources = {fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp'), clock};
     if in_octave
@@ -35,6 +36,20 @@ function build_mex(outdir)
     end
     copyfile(fullfile(root, name{1}, [name{1} '.m']), outdir);
     fprintf('built %s in %s\n', name{1}, outdir);
+  end
+  for name = toolbox_list(root, 'TOOLBOX_SCRIPTS')
+    copyfile(fullfile(root, name{1}, [name{1} '.m']), outdir);
+  end
+end
+
+% The names in one of the toolbox's lists, kept with its version in
+% cmake/toolbox.cmake for every build and package.
+function names = toolbox_list(root, list)
+  text = fileread(fullfile(root, 'cmake', 'toolbox.cmake'));
+  found = regexp(text, ['set\(' list '\>([^)]*)\)'], 'tokens', 'once');
+  names = {};
+  if ~isempty(strtrim(found{1}))
+    names = regexp(strtrim(found{1}), '\s+', 'split');
   end
 end
 

@@ -52,9 +52,10 @@ function(copy_into dir)
   file(COPY ${ARGN} DESTINATION ${dir})
 endfunction()
 
-# The first line of a help file, less "% NAME": what the function does.
+# The first comment line of a help file (its H1 line), less "% NAME": what
+# the function does.
 function(summary_of name out)
-  file(STRINGS ${TOOLBOX_ROOT}/${name}/${name}.m first LIMIT_COUNT 1)
+  file(STRINGS ${TOOLBOX_ROOT}/${name}/${name}.m first REGEX "^%" LIMIT_COUNT 1)
   string(REGEX REPLACE "^% *${name} +" "" first "${first}")
   set(${out} "${first}" PARENT_SCOPE)
 endfunction()
@@ -110,20 +111,20 @@ list(JOIN functions " " index_functions)
 file(WRITE ${octave}/INDEX "${TOOLBOX_NAME} >> ${title}\nTiming\n ${index_functions}\n")
 list(JOIN TOOLBOX_EXTENSIONS " " extensions)
 configure_file(${TOOLBOX_ROOT}/release/post_install.m ${octave}/post_install.m @ONLY)
-foreach(name ${TOOLBOX_SCRIPTS})
-  copy_into(${octave}/inst ${TOOLBOX_ROOT}/${name}/${name}.m)
-endforeach()
 copy_into(${src} ${TOOLBOX_ROOT}/release/Makefile ${TOOLBOX_ROOT}/build_mex.m)
-copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/fp_flags.txt)
-foreach(dir timing gateway ${TOOLBOX_EXTENSIONS})
+copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/fp_flags.txt ${TOOLBOX_ROOT}/cmake/toolbox.cmake)
+foreach(dir timing gateway ${functions})
   file(GLOB sources ${TOOLBOX_ROOT}/${dir}/*.hpp ${TOOLBOX_ROOT}/${dir}/*.cpp ${TOOLBOX_ROOT}/${dir}/*.m)
   copy_into(${src}/${dir} ${sources})
 endforeach()
-# pkg installs the files FILES names; the help files, also .m, must not go
-# into the folder of plain functions, where they would shadow the extensions.
+# pkg installs the files FILES names from what build_mex made: the
+# extensions, and the functions written in the MATLAB language. Not the help
+# files of the extensions, also .m, which pkg would put apart from them.
 list(TRANSFORM TOOLBOX_EXTENSIONS APPEND .mex OUTPUT_VARIABLE built)
+list(TRANSFORM TOOLBOX_SCRIPTS APPEND .m OUTPUT_VARIABLE scripts)
 list(JOIN built "\n" built)
-file(WRITE ${src}/FILES "${built}\n")
+list(JOIN scripts "\n" scripts)
+file(WRITE ${src}/FILES "${built}\n${scripts}\n")
 
 # Same modes and times everywhere, whatever the umask and the checkout's age.
 execute_process(COMMAND chmod -R u=rwX,go=rX ${stage} COMMAND_ERROR_IS_FATAL ANY)

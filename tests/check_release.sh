@@ -25,8 +25,10 @@ want=$(for f in $want Contents.m LICENSE README.md; do echo "$name/$f"; done | s
 expect "MATLAB archive" "$(unzip -Z1 "$zip" | sort | lines)" "$want"
 expect "Contents.m version" "$(unzip -p "$zip" "$name/Contents.m" | sed -n 2p | cut -d ' ' -f 1-3)" \
     "% Version $version"
-for f in $extensions $scripts; do
-    unzip -p "$zip" "$name/Contents.m" | grep -q "^%   $f *- ." || fail "Contents.m does not list $f"
+for f in $extensions $scripts; do  # each with its help file's first comment line
+    summary=$(grep -m 1 '^%' "$src/$f/$f.m" | sed "s/^% *$f  *//")
+    unzip -p "$zip" "$name/Contents.m" | tr -s ' ' | grep -q -x -F "% $f - $summary" ||
+        fail "Contents.m does not list $f as: $summary"
 done
 
 top=$name-$version

@@ -1,8 +1,10 @@
-function failures = test_package(tarball)
-% test_package(TARBALL): installs the Octave package with pkg install into a
-% private temporary prefix (never the user's or the system's package lists),
-% loads it, runs the extension tests against what it installed, uninstalls
-% it and checks that nothing of it is left. Returns how many checks failed.
+function failures = test_package(tarball, scripts)
+% test_package(TARBALL, SCRIPTS): installs the Octave package with pkg
+% install into a private temporary prefix (never the user's or the system's
+% package lists), loads it, runs the extension tests against what it
+% installed, checks that the functions named in SCRIPTS (separated by
+% spaces) come with their help, uninstalls it and checks that nothing of it
+% is left. Returns how many checks failed.
   failures = 0;
   prefix = [tempname() ' pkg'];
   mkdir(prefix);
@@ -19,6 +21,14 @@ function failures = test_package(tarball)
       failures += 1;
     else
       failures += run_extension_tests(folder);
+    end
+    names = regexp(strtrim(scripts), '\s+', 'split');
+    for name = names(! cellfun(@isempty, names))
+      found = which(name{1});
+      if ! strncmp(found, prefix, numel(prefix)) || isempty(get_help_text(name{1}))
+        printf('%s is not the installed package''s, with its help, but [%s]\n', name{1}, found);
+        failures += 1;
+      end
     end
     pkg('unload', 'reloj-espera');
     pkg('uninstall', '-local', 'reloj-espera');
