@@ -1,8 +1,11 @@
+#include <atomic>
+
 #include "guarded.hpp"
 #include "standin.hpp"
 
 namespace {
 thread_local std::size_t createdOnThisThread = 0;
+std::atomic<std::size_t> live{0};
 }
 
 std::size_t standinElementSize(MxClass mxClass) {
@@ -18,6 +21,7 @@ std::size_t standinElementSize(MxClass mxClass) {
 
 mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t columns, bool complex) {
     auto* array = new mxArray{mxClass, rows, columns, nullptr, nullptr, 0, false};
+    ++live;
     const std::size_t bytes = rows * columns * standinElementSize(mxClass);
     if (bytes == 0) return array;
     // Real part, then imaginary part, with the last byte of whichever comes
@@ -36,9 +40,12 @@ void standinDestroyArray(mxArray* array) {
         host::freeGuarded(array->real, array->blockBytes);
     }
     delete array;
+    --live;
 }
 
 std::size_t standinCreatedCount() { return createdOnThisThread; }
+
+std::size_t standinLiveCount() { return live; }
 
 mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, int complexity) {
     ++createdOnThisThread;
@@ -46,6 +53,7 @@ mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, int com
     // real host (mapping a guard page per call would dominate a call's cost).
     const std::size_t elements = rows * columns;
     auto* array = new mxArray{kMxDouble, rows, columns, nullptr, nullptr, 0, true};
+    ++live;
     if (elements == 0) return array;
     array->real = new double[complexity != 0 ? 2 * elements : elements]();
     if (complexity != 0) array->imag = static_cast<double*>(array->real) + elements;

@@ -25,16 +25,24 @@ ApiVersion requiredApiVersion(const Extension& extension) {
     return version;
 }
 
-Outcome callExtension(const Extension& extension, int nlhs, const std::vector<const mxArray*>& inputs) {
+Outcome callExtension(const Extension& extension, int nlhs, const std::vector<const mxArray*>& inputs,
+                      EndBy endBy) {
     std::vector<mxArray*> slots(static_cast<std::size_t>(std::max(nlhs, 1)), nullptr);
+    const int nrhs = static_cast<int>(inputs.size());
+    const mxArray** prhs = const_cast<const mxArray**>(inputs.data());
     const std::size_t createdBefore = standinCreatedCount();
     Outcome outcome{};
-    try {
-        extension.mexFunction(nlhs, slots.data(), static_cast<int>(inputs.size()),
-                              const_cast<const mxArray**>(inputs.data()));
-    } catch (const MexError& error) {
-        outcome.error = error.message;
+    MexError error{};
+    if (endBy == EndBy::longjmp) {
+        standinCallEndingByJump(extension.mexFunction, nlhs, slots.data(), nrhs, prhs, &error);
+    } else {
+        try {
+            extension.mexFunction(nlhs, slots.data(), nrhs, prhs);
+        } catch (const MexError& thrown) {
+            error = thrown;
+        }
     }
+    outcome.error = error.message;
     outcome.created = standinCreatedCount() - createdBefore;
     // On an error the host frees what the call made; otherwise it takes the
     // result as the call's answer.

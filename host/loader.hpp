@@ -35,9 +35,15 @@ struct Outcome {
     std::size_t created;          // arrays the host calls created during the call
 };
 
+// How mexErrMsgTxt ends a refused call: by a C++ exception that our own
+// runtime unwinds, or as a host built with another compiler does, by an
+// unwinding longjmp (see standinCallEndingByJump).
+enum class EndBy { exception, longjmp };
+
 // Calls mexFunction with nlhs outputs (at least one slot, as the host gives)
 // and the inputs, which stay the caller's. Frees whatever the call created.
-Outcome callExtension(const Extension& extension, int nlhs, const std::vector<const mxArray*>& inputs);
+Outcome callExtension(const Extension& extension, int nlhs, const std::vector<const mxArray*>& inputs,
+                      EndBy endBy = EndBy::exception);
 
 // A double array holding values (rows 1, columns values.size()), for inputs.
 mxArray* makeDoubles(const std::vector<double>& values);

@@ -3,8 +3,9 @@
 //
 // It keeps the promises the extensions rely on: mxCreateDoubleMatrix_730
 // gives a 1x1 real double, mxGetPr gives no pointer for an empty array, and
-// mexErrMsgTxt ends the invocation (by throwing MexError, which the loader
-// catches) and never returns to it.
+// mexErrMsgTxt ends the invocation and never returns to it. It ends it the
+// way the call was made: by throwing MexError, for the caller to catch, or,
+// inside standinCallEndingByJump, by an unwinding longjmp back to there.
 #pragma once
 
 #include <cstddef>
@@ -41,11 +42,25 @@ mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t colum
 void standinDestroyArray(mxArray* array);
 // How many arrays the host calls have created on this thread so far.
 std::size_t standinCreatedCount();
+// How many arrays, made by the host calls or standinCreateArray, are not yet
+// destroyed, on all threads.
+std::size_t standinLiveCount();
 // Bytes per element of a class.
 std::size_t standinElementSize(MxClass mxClass);
 }
 
-// What mexErrMsgTxt throws: the message, copied (the caller's may be gone).
+// What mexErrMsgTxt raises: the message, copied (the caller's may be gone).
 struct MexError {
     char message[512];
 };
+
+typedef void StandinMexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+
+// Stand-in only: calls function as a host written in C does. If the call
+// raises an error, mexErrMsgTxt jumps back here with the C runtime's longjmp
+// (on Linux glibc's, which is siglongjmp; on Windows one that unwinds every
+// frame in between with RtlUnwindEx and their unwind tables), past the
+// extension's frames, which run no code of their own on the way. Returns
+// false, with the message in error, if the call ended so; true if it returned.
+bool standinCallEndingByJump(StandinMexFunction* function, int nlhs, mxArray* plhs[], int nrhs,
+                             const mxArray* prhs[], MexError* error);

@@ -61,9 +61,12 @@ struct Inputs {
     }
 };
 
-host::Outcome call(const host::Extension& extension, int nlhs, std::vector<mxArray*> inputs) {
+using host::EndBy;
+
+host::Outcome call(const host::Extension& extension, int nlhs, std::vector<mxArray*> inputs,
+                   EndBy endBy = EndBy::exception) {
     Inputs owned(std::move(inputs));
-    return host::callExtension(extension, nlhs, owned.arrays);
+    return host::callExtension(extension, nlhs, owned.arrays, endBy);
 }
 
 double value(const host::Outcome& outcome) {
@@ -74,6 +77,30 @@ double value(const host::Outcome& outcome) {
 
 double reloj() { return value(call(extensions().reloj, 1, {})); }
 double espera(double ms) { return value(call(extensions().espera, 1, {host::makeDoubles({ms})})); }
+
+std::string endingName(const testing::TestParamInfo<EndBy>& info) {
+    return info.param == EndBy::longjmp ? "longjmp" : "exception";
+}
+
+// Refused calls, ended by the error call either way a host may end them.
+// After each, both functions still work, ended the same way, and when the
+// test is over every array made during it has been freed.
+class Refused : public testing::TestWithParam<EndBy> {
+protected:
+    const std::size_t liveBefore = standinLiveCount();
+    void TearDown() override { EXPECT_EQ(standinLiveCount(), liveBefore) << "arrays left over"; }
+
+    host::Outcome refused(const host::Extension& extension, int nlhs, std::vector<mxArray*> inputs) {
+        const host::Outcome outcome = call(extension, nlhs, std::move(inputs), GetParam());
+        EXPECT_FALSE(outcome.error.empty());
+        EXPECT_FALSE(outcome.value.has_value());
+        const host::Outcome now = call(extensions().reloj, 1, {}, GetParam());
+        const host::Outcome waited = call(extensions().espera, 1, {host::makeDoubles({0.01})}, GetParam());
+        EXPECT_GE(value(waited), value(now));
+        return outcome;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(EndedBy, Refused, testing::Values(EndBy::exception, EndBy::longjmp), endingName);
 
 TEST(Gateway, ReleaseStampIs2017b) {
     for (const host::Extension* e : {&extensions().reloj, &extensions().espera}) {
@@ -90,7 +117,7 @@ struct CountCase {
     const char* message;
 };
 
-TEST(Gateway, WrongCountsAreRefusedBeforeAnythingIsCreated) {
+TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
     const char* relojInputs = "reloj necesita 0 argumento de entrada.";
     const char* esperaInputs = "espera necesita 1 argumento de entrada.";
     const CountCase cases[] = {
@@ -106,13 +133,12 @@ TEST(Gateway, WrongCountsAreRefusedBeforeAnythingIsCreated) {
         SCOPED_TRACE(c.name);
         std::vector<mxArray*> inputs;
         for (int i = 0; i < c.nrhs; ++i) inputs.push_back(host::makeDoubles({1.0}));
-        const host::Outcome outcome = call(c.espera ? extensions().espera : extensions().reloj, c.nlhs, inputs);
+        const host::Outcome outcome = refused(c.espera ? extensions().espera : extensions().reloj, c.nlhs, inputs);
         EXPECT_EQ(outcome.error, c.message);
         EXPECT_EQ(outcome.created, 0u);
-        EXPECT_FALSE(outcome.value.has_value());
     }
     // An empty array is an input all the same.
-    EXPECT_EQ(call(extensions().reloj, 1, {host::makeDoubles({})}).error, relojInputs);
+    EXPECT_EQ(refused(extensions().reloj, 1, {host::makeDoubles({})}).error, relojInputs);
 }
 
 TEST(Gateway, NoOutputRequestedStillFillsSlotZero) {
@@ -181,7 +207,7 @@ struct BadInputCase {
     bool complex;
 };
 
-TEST(Espera, InputsWithoutADoubleElementAreRefusedUnread) {
+TEST_P(Refused, EsperaInputsWithoutADoubleElementUnread) {
     // The stand-in puts each array's data right before an unreadable page, so
     // reading a smaller element as a double faults. Arrays of exactly eight
     // bytes would read without a fault, as a wrong duration: the class, not
@@ -207,20 +233,19 @@ TEST(Espera, InputsWithoutADoubleElementAreRefusedUnread) {
     for (const BadInputCase& c : cases) {
         SCOPED_TRACE(c.name);
         const host::Outcome outcome =
-            call(extensions().espera, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, c.complex)});
+            refused(extensions().espera, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, c.complex)});
         EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
         EXPECT_EQ(outcome.created, 0u);
-        EXPECT_FALSE(outcome.value.has_value());
     }
 }
 
-TEST(Espera, DurationsWithoutADeadlineAreRefusedAndTheCallEnds) {
+// These are refused once the result exists: the host frees it.
+TEST_P(Refused, EsperaDurationsWithoutADeadlineAndTheCallEnds) {
     for (double ms : {std::nan(""), -std::nan(""), std::numeric_limits<double>::signaling_NaN(), kInf, 1e300,
                       std::numeric_limits<double>::max(), 1e20}) {
         SCOPED_TRACE(ms);
-        const host::Outcome outcome = call(extensions().espera, 1, {host::makeDoubles({ms})});
+        const host::Outcome outcome = refused(extensions().espera, 1, {host::makeDoubles({ms})});
         EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
-        EXPECT_FALSE(outcome.value.has_value());
     }
 }
 
@@ -234,25 +259,30 @@ TEST(Espera, NegativeDurationsReturnAtOnce) {
     }
 }
 
-TEST(Concurrency, CallsFromManyThreadsAtOnce) {
+class Concurrency : public testing::TestWithParam<EndBy> {};
+INSTANTIATE_TEST_SUITE_P(EndedBy, Concurrency, testing::Values(EndBy::exception, EndBy::longjmp), endingName);
+
+TEST_P(Concurrency, CallsAndRefusalsFromManyThreadsAtOnce) {
     extensions();  // loaded before the threads start, as the host does
+    const EndBy endBy = GetParam();
     // More threads than cores, so waits are preempted mid-spin: each must still
     // end no earlier than its own deadline, with its own result, and a refused
     // class must create nothing on its thread.
     std::vector<std::thread> threads;
     std::vector<int> failures(16, 0);
     for (std::size_t t = 0; t < failures.size(); ++t) {
-        threads.emplace_back([t, &failures] {
+        threads.emplace_back([t, endBy, &failures] {
             double previous = reloj();
             for (int i = 0; i < 20; ++i) {
                 const double ms = 0.1 * static_cast<double>(1 + (t + i) % 5);
-                const host::Outcome waited = call(extensions().espera, 1, {host::makeDoubles({ms})});
+                const host::Outcome waited = call(extensions().espera, 1, {host::makeDoubles({ms})}, endBy);
                 const double end = waited.value.value_or(std::nan(""));
                 const double now = reloj();
                 if (!waited.error.empty() || waited.created != 1) ++failures[t];
                 if (!(end - previous >= ms - kSlackMs) || now < end - kSlackMs) ++failures[t];
-                const host::Outcome nan = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})});
-                const host::Outcome int8 = call(extensions().espera, 1, {standinCreateArray(kMxInt8, 1, 1, false)});
+                const host::Outcome nan = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})}, endBy);
+                const host::Outcome int8 =
+                    call(extensions().espera, 1, {standinCreateArray(kMxInt8, 1, 1, false)}, endBy);
                 if (!isEsperaRefusal(nan.error) || !isEsperaRefusal(int8.error) || int8.created != 0) ++failures[t];
                 previous = now;
             }
