@@ -5,8 +5,10 @@
 namespace host {
 
 void* openLibrary(const std::string& path, std::string& why) {
-    // RTLD_LOCAL: each extension keeps its own symbols, as in the host.
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // As a host loads an extension: symbols bound on first use (the
+    // extensions are linked to bind all at load anyway), and RTLD_LOCAL, so
+    // that each extension keeps its own symbols.
+    void* library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr) why = dlerror();
     return library;
 }
@@ -14,5 +16,12 @@ void* openLibrary(const std::string& path, std::string& why) {
 void* findSymbol(void* library, const char* name) { return dlsym(library, name); }
 
 void closeLibrary(void* library) { dlclose(library); }
+
+bool isLibraryLoaded(const std::string& path) {
+    // RTLD_NOLOAD finds a loaded library and counts one more use of it.
+    void* library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
+    if (library != nullptr) dlclose(library);
+    return library != nullptr;
+}
 
 }  // namespace host

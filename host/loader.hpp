@@ -19,8 +19,9 @@ struct Extension {
     ApiVersionFunction* apiVersion;  // null if the extension does not export it
 };
 
-// Loads the shared library at path (dlopen / LoadLibrary) and finds its
-// exports. On failure returns nothing and says why.
+// Loads the shared library at path, a UTF-8 file name, as a host does
+// (dlopen / LoadLibraryExW), and finds its exports. On failure returns
+// nothing and says why.
 std::optional<Extension> loadExtension(const std::string& path, std::string& why);
 void unloadExtension(const Extension& extension);
 
@@ -48,9 +49,11 @@ Outcome callExtension(const Extension& extension, int nlhs, const std::vector<co
 // A double array holding values (rows 1, columns values.size()), for inputs.
 mxArray* makeDoubles(const std::vector<double>& values);
 
-// Platform loading, one file per platform.
+// Platform loading, one file per platform. Paths are UTF-8.
 void* openLibrary(const std::string& path, std::string& why);
 void* findSymbol(void* library, const char* name);
 void closeLibrary(void* library);
+// Whether the library at path is loaded in this process now.
+bool isLibraryLoaded(const std::string& path);
 
 }  // namespace host

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -290,6 +292,83 @@ TEST_P(Concurrency, CallsAndRefusalsFromManyThreadsAtOnce) {
     }
     for (std::thread& thread : threads) thread.join();
     for (std::size_t t = 0; t < failures.size(); ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+namespace fs = std::filesystem;
+
+// A folder such as users keep extensions in, with spaces, accented letters
+// and other scripts in its name, holding copies of both extensions. The name
+// is made here from UTF-8, not passed in from outside, so that no locale
+// converts it on the way; it goes to the loader as UTF-8.
+class FolderOfManyScripts {
+public:
+    FolderOfManyScripts() {
+        std::random_device random;
+        const std::string name = u8"mis extensiones ñandú Ärger Время 計時 " + std::to_string(random());
+        folder_ = fs::temp_directory_path() / fs::u8path(name);
+        fs::create_directories(folder_);
+        for (const char* function : {"reloj", "espera"}) {
+            const std::string file = std::string(function) + EXTENSION_SUFFIX;
+            fs::copy_file(fs::u8path(EXTENSION_DIR) / file, folder_ / file);
+        }
+    }
+    ~FolderOfManyScripts() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    std::string extension(const char* function) const {
+        return (folder_ / (std::string(function) + EXTENSION_SUFFIX)).u8string();
+    }
+
+private:
+    fs::path folder_;
+};
+
+std::vector<mxArray*> scalars(const std::vector<double>& values) {
+    std::vector<mxArray*> arrays;
+    for (double v : values) arrays.push_back(host::makeDoubles({v}));
+    return arrays;
+}
+
+struct ReloadCase {
+    const char* name;
+    std::vector<double> inputs, refusedInputs;
+    const char* message;
+};
+
+// As a host clears and reloads extensions: load from the folder above, call,
+// have a call refused, unload; again and again, with the other ending each
+// round. Each time the extension must start afresh and be gone afterwards.
+TEST(Loading, LoadCallAndUnloadHundredsOfTimesFromAFolderOfManyScripts) {
+    const FolderOfManyScripts folder;
+    const std::size_t liveBefore = standinLiveCount();
+    const ReloadCase cases[] = {
+        {"reloj", {}, {1.0}, "reloj necesita 0 argumento de entrada."},
+        {"espera", {0.01}, {std::nan("")}, "espera cannot wait NaN, Inf or 2^63 counter ticks or more."},
+    };
+    double previous = reloj();
+    for (int round = 0; round < 300; ++round) {
+        const EndBy endBy = round % 2 == 0 ? EndBy::exception : EndBy::longjmp;
+        for (const ReloadCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", round " + std::to_string(round));
+            const std::string path = folder.extension(c.name);
+            ASSERT_FALSE(host::isLibraryLoaded(path));
+            std::string why;
+            const std::optional<host::Extension> extension = host::loadExtension(path, why);
+            ASSERT_TRUE(extension) << why;
+            ASSERT_TRUE(host::isLibraryLoaded(path));
+            EXPECT_EQ(host::requiredApiVersion(*extension).first, 131451u);
+            const double now = value(call(*extension, 1, scalars(c.inputs), endBy));
+            EXPECT_GE(now, previous);
+            previous = now;
+            const host::Outcome refusal = call(*extension, 1, scalars(c.refusedInputs), endBy);
+            EXPECT_EQ(refusal.error, c.message);
+            EXPECT_FALSE(refusal.value.has_value());
+            host::unloadExtension(*extension);
+        }
+    }
+    for (const ReloadCase& c : cases) EXPECT_FALSE(host::isLibraryLoaded(folder.extension(c.name))) << c.name;
+    EXPECT_EQ(standinLiveCount(), liveBefore);
 }
 
 }  // namespace
