@@ -2,7 +2,8 @@
 # check_binaries.sh SUFFIX DIR SOURCE-DIR
 # What the host and a user's machine see of the built extensions: exactly two
 # exports, imports from the host and the kernel only, and, on Windows, the
-# load-anywhere protections and byte-for-byte reproducible builds.
+# load-anywhere protections, unwind tables a foreign unwinder can walk and
+# byte-for-byte reproducible builds.
 set -u
 suffix=$1 dir=$2 src=$3
 failures=0
@@ -11,6 +12,25 @@ expect() {  # expect WHAT ACTUAL EXPECTED
     [ "$2" = "$3" ] || fail "$1: got [$2], want [$3]"
 }
 lines() { tr '\n' ' ' | sed 's/ $//'; }
+# u BYTES FILE OFFSET: the little-endian unsigned integer at OFFSET.
+u() { od -An -t "u$1" -j "$3" -N "$1" --endian=little "$2" | tr -d ' '; }
+
+# writable_code FILE: the names of the PE file's sections that are both
+# writable (IMAGE_SCN_MEM_WRITE) and executable (IMAGE_SCN_MEM_EXECUTE), read
+# from the section table itself.
+writable_code() {
+    pe=$(u 4 "$1" 60)
+    count=$(u 2 "$1" $((pe + 6)))
+    table=$((pe + 24 + $(u 2 "$1" $((pe + 20)))))
+    i=0
+    while [ "$i" -lt "$count" ]; do
+        entry=$((table + 40 * i))
+        characteristics=$(u 4 "$1" $((entry + 36)))
+        [ $((characteristics & 0xA0000000)) -eq $((0xA0000000)) ] &&
+            dd if="$1" bs=1 skip="$entry" count=8 2>/dev/null | tr -d '\0' && echo
+        i=$((i + 1))
+    done
+}
 
 host_calls="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr"
 for name in reloj espera; do
@@ -33,6 +53,22 @@ for name in reloj espera; do
         # HIGH_ENTROPY_VA 0x20, DYNAMIC_BASE 0x40, NX_COMPAT 0x100
         [ $((0x$flags & 0x160)) -eq $((0x160)) ] || fail "$name DllCharacteristics $flags lacks 0x160"
         expect "$name time stamp" "$(echo "$dump" | sed -n 's/^Time\/Date\s*//p' | head -n 1)" "Thu Jan  1 00:00:00 1970"
+        # The host's error call unwinds the extension's frames with the Windows
+        # unwinder: each function the host calls needs its unwind entry, and
+        # none may name a language handler, which would need a compiler
+        # runtime the DLL does not carry and would be called by any foreign
+        # unwind passing through.
+        base=$(echo "$dump" | sed -n 's/^ImageBase\s*//p')
+        starts=$(echo "$dump" | sed -n '/^The Function Table/,/^$/p' | awk '$1 ~ /:$/ && NF == 4 {print $2}')
+        [ -n "$starts" ] || fail "$name has no unwind entries"
+        for rva in $(echo "$dump" | sed -n '/^Export Address Table -- /,/^$/p' | awk '/Export RVA/ {print $(NF - 2)}'); do
+            echo "$starts" | grep -qx "$(printf '%016x' $((0x$base + 0x$rva)))" ||
+                fail "$name: the export at $rva has no unwind entry"
+        done
+        expect "$name unwind flags" "$(echo "$dump" | sed -n 's/.*Version: [0-9]*, Flags: //p' | sort -u | lines)" none
+        expect "$name TLS directory" "$(echo "$dump" | awk '$1 == "Entry" && $2 == "9" {print $3, $4}')" \
+            "0000000000000000 00000000"
+        expect "$name writable code" "$(writable_code "$file" | lines)" ""
     else
         expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
             "mexFunction mexfilerequiredapiversion"
