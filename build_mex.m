@@ -54,22 +54,28 @@ function names = toolbox_list(root, list)
 end
 
 % The conversions of counter readings to milliseconds must be computed
-% exactly as written: no fused multiply-add, no fast-math reordering. The
-% flags that say so are kept in one file for every build (GCC and Clang).
-function flags = fp_flags(root)
-  lines = strsplit(fileread(fullfile(root, 'cmake', 'fp_flags.txt')), char(10));
+% exactly as written: no fused multiply-add, no fast-math reordering. On
+% Linux the extensions are linked hardened: every symbol bound at load, then
+% the relocated data made read-only, and no executable stack. Each set of
+% flags is kept in a file of its own (GCC and Clang) for every build.
+function flags = flags_from(root, file)
+  lines = strsplit(fileread(fullfile(root, 'cmake', file)), char(10));
   lines = strtrim(lines);
   lines = lines(~cellfun(@isempty, lines) & ~strncmp(lines, '#', 1));
   flags = strjoin(lines, ' ');
 end
 
 function build_octave(root, outdir, name, sources)
-  % mkoctfile takes its compiler flags from the environment; Octave's own
-  % defaults are kept, ours come after them and so prevail.
-  previous = getenv('CXXFLAGS');
-  flags = [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' -std=c++17 ' fp_flags(root)];
-  setenv('CXXFLAGS', flags);
-  restore = onCleanup(@() restore_env('CXXFLAGS', previous));
+  % mkoctfile takes its flags from the environment; Octave's own defaults are
+  % kept, ours come after them and so prevail.
+  previous_cxx = getenv('CXXFLAGS');
+  setenv('CXXFLAGS', [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' -std=c++17 ' flags_from(root, 'fp_flags.txt')]);
+  restore_cxx = onCleanup(@() restore_env('CXXFLAGS', previous_cxx));
+  previous_ld = getenv('LDFLAGS');
+  if isunix && ~ismac
+    setenv('LDFLAGS', [strtrim(mkoctfile('-p', 'LDFLAGS')) ' ' flags_from(root, 'linux_link_flags.txt')]);
+  end
+  restore_ld = onCleanup(@() restore_env('LDFLAGS', previous_ld));
   % mkoctfile does not quote paths in the commands it runs, so a space in a
   % folder's name breaks the build: compile from root with relative paths,
   % into a fresh temporary folder, and move the result to outdir.
@@ -99,11 +105,14 @@ end
 function build_matlab(root, outdir, name, sources)
   compiler = mex.getCompilerConfigurations('C++', 'Selected');
   if strncmpi(compiler.ShortName, 'MSVC', 4)
-    flags = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise';
+    flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
   else
-    flags = ['CXXFLAGS=$CXXFLAGS -std=c++17 ' fp_flags(root)];
+    flags = {['CXXFLAGS=$CXXFLAGS -std=c++17 ' flags_from(root, 'fp_flags.txt')]};
+  end
+  if isunix && ~ismac
+    flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];
   end
   sources = cellfun(@(file) fullfile(root, file), sources, 'UniformOutput', false);
-  mex('-R2017b', '-DMEX_HOST_DEFINES_API_VERSION', ['-I' root], flags, ...
+  mex('-R2017b', '-DMEX_HOST_DEFINES_API_VERSION', ['-I' root], flags{:}, ...
       '-outdir', outdir, '-output', name, sources{:});
 end

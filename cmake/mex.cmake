@@ -44,9 +44,10 @@ else()
   # the extension records them as needed libraries and the host, which has
   # them loaded already, resolves the calls.
   set(MEX_HOST_LIBRARIES mx mex)
+  # Hardened (cmake/linux_link_flags.txt), as the Octave build is too.
   set(MEX_LINK_OPTIONS
       -Wl,--version-script=${MEX_SOURCE_DIR}/cmake/exports.map
-      -Wl,--as-needed -Wl,-z,defs -s)
+      -Wl,--as-needed -Wl,-z,defs ${TOOLBOX_LINUX_LINK_FLAGS} -s)
   set(MEX_SYSTEM_LIBRARIES)
 endif()
 

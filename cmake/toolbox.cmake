@@ -7,6 +7,10 @@ file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
 set(TOOLBOX_EXTENSIONS reloj espera)
 # Functions written in the MATLAB language: NAME/NAME.m.
 set(TOOLBOX_SCRIPTS sondeo)
-# Floating-point flags, one line of cmake/fp_flags.txt (also read by build_mex.m).
-file(STRINGS ${TOOLBOX_ROOT}/cmake/fp_flags.txt TOOLBOX_FP_FLAGS REGEX "^[^#]")
-separate_arguments(TOOLBOX_FP_FLAGS UNIX_COMMAND "${TOOLBOX_FP_FLAGS}")
+# Compiler flags for floating point, and linker flags for the Linux and
+# Octave extensions: each a file of its own, also read by build_mex.m.
+foreach(flags FP_FLAGS LINUX_LINK_FLAGS)
+  string(TOLOWER ${flags} file)
+  file(STRINGS ${TOOLBOX_ROOT}/cmake/${file}.txt TOOLBOX_${flags} REGEX "^[^#]")
+  separate_arguments(TOOLBOX_${flags} UNIX_COMMAND "${TOOLBOX_${flags}}")
+endforeach()

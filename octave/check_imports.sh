@@ -1,6 +1,7 @@
 #!/bin/sh
 # check_imports.sh DIR: the Octave extensions in DIR export the two entry
-# points and nothing else, and call no host function beyond their own few.
+# points and nothing else, call no host function beyond their own few, and
+# are linked hardened.
 set -u
 failures=0
 expect() {  # expect WHAT ACTUAL EXPECTED
@@ -15,6 +16,7 @@ for name in reloj espera; do
     expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
         "mexFunction mexfilerequiredapiversion"
     expect "$name host calls" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
+    sh "$(dirname "$0")/../tests/check_hardened.sh" "$file" || failures=$((failures + 1))
 done
 [ $failures -eq 0 ] && echo "octave imports: all checks passed"
 exit $((failures != 0))

@@ -1,9 +1,9 @@
 #!/bin/sh
 # check_binaries.sh SUFFIX DIR SOURCE-DIR
 # What the host and a user's machine see of the built extensions: exactly two
-# exports, imports from the host and the kernel only, and, on Windows, the
+# exports, imports from the host and the kernel only; on Windows the
 # load-anywhere protections, unwind tables a foreign unwinder can walk and
-# byte-for-byte reproducible builds.
+# byte-for-byte reproducible builds; on Linux hardened linking.
 set -u
 suffix=$1 dir=$2 src=$3
 failures=0
@@ -78,6 +78,7 @@ for name in reloj espera; do
         expect "$name needed" "$(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | lines)" \
             "libc.so.6 libmex.so libmx.so"
         readelf -d "$file" | grep -q -E 'RPATH|RUNPATH' && fail "$name has a run path"
+        sh "$src/tests/check_hardened.sh" "$file" || failures=$((failures + 1))
     fi
 done
 
