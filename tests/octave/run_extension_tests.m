@@ -1,14 +1,16 @@
 function failures = run_extension_tests(folder, tests)
-% run_extension_tests(FOLDER, TESTS): runs the tests in TESTS (a file beside
-% this one; default extension_tests.m), inside Octave, against the reloj and
-% espera in FOLDER, and returns how many tests failed (a folder whose
-% functions cannot be found counts as one failure).
+% run_extension_tests(FOLDER, TESTS): runs the test files in TESTS (a file
+% beside this one, or a cell of them; default extension_tests.m, then
+% reload_tests.m), inside Octave, against the reloj and espera in FOLDER,
+% and returns how many tests failed (a folder whose functions cannot be
+% found counts as one failure).
 %
 %   octave-cli --norc --eval "addpath tests/octave; exit(run_extension_tests('dist/octave') > 0)"
 
   if nargin < 2
-    tests = 'extension_tests.m';
+    tests = {'extension_tests.m', 'reload_tests.m'};
   end
+  tests = cellstr(tests);
   addpath(folder);
   % Whatever else is on the path, the functions under test must be these.
   for name = {'reloj', 'espera'}
@@ -20,7 +22,10 @@ function failures = run_extension_tests(folder, tests)
     end
   end
   here = fileparts(mfilename('fullpath'));
-  [passed, total] = test(fullfile(here, tests), 'quiet', stdout);
-  failures = total - passed;
-  printf('%s, %s: %d of %d tests passed\n', folder, tests, passed, total);
+  failures = 0;
+  for file = tests
+    [passed, total] = test(fullfile(here, file{1}), 'quiet', stdout);
+    failures += total - passed;
+    printf('%s, %s: %d of %d tests passed\n', folder, file{1}, passed, total);
+  end
 end
