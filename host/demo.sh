@@ -5,11 +5,12 @@
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-show() {  # show LABEL HOST EXTENSION-DIR SUFFIX
-    label=$1 host=$2 dir=$3 ext=$4
+show() {  # show LABEL EXTENSION-DIR SUFFIX HOST-COMMAND...
+    label=$1 dir=$2 ext=$3
+    shift 3
     reloj=$dir/reloj$ext espera=$dir/espera$ext
     # One line per call; some calls are meant to fail (exit status 1).
-    out=$($host "$reloj" , "$espera" 5 , "$espera" -3 , "$espera" , "$espera" nan , "$reloj" 1 | tr -d '\r')
+    out=$("$@" "$reloj" , "$espera" 5 , "$espera" -3 , "$espera" , "$espera" nan , "$reloj" 1 | tr -d '\r')
     line() { echo "$out" | sed -n "$1p"; }
     echo "$label"
     echo "  t0 = reloj()           $(line 1)"
@@ -22,7 +23,7 @@ show() {  # show LABEL HOST EXTENSION-DIR SUFFIX
 }
 
 show "Linux, dist/linux (CLOCK_MONOTONIC, counter ms):" \
-    "$root/build/linux/bin/mexhost" "$root/dist/linux" .mexa64
+    "$root/dist/linux" .mexa64 "$root/build/linux/bin/mexhost"
 echo
 show "Windows, dist/windows under Wine (QueryPerformanceCounter at 10 MHz, counter ms):" \
-    "$root/cmake/wine.sh $root/build/windows/bin/mexhost.exe" "Z:$root/dist/windows" .mexw64
+    "Z:$root/dist/windows" .mexw64 sh "$root/cmake/wine.sh" "$root/build/windows/bin/mexhost.exe"
