@@ -18,6 +18,10 @@ struct Call {
     std::vector<double> inputs;  // each passed as a 1x1 double
 };
 
+// The program's arguments after its name, in UTF-8, as the loader takes file
+// names. One file per platform.
+std::vector<std::string> programArguments(int argc, char** argv);
+
 // The calls the arguments ask for: EXTENSION [NUMBER ...], calls separated by
 // a "," argument of its own. Nothing if an argument is not a number or a call
 // names no extension, and why.

@@ -23,7 +23,7 @@ const char* const kUsage = "usage: mexhost EXTENSION [NUMBER ...] [, EXTENSION [
 
 int main(int argc, char** argv) {
     std::string why;
-    const std::optional<std::vector<host::Call>> calls = host::parseCalls({argv + 1, argv + argc}, why);
+    const std::optional<std::vector<host::Call>> calls = host::parseCalls(host::programArguments(argc, argv), why);
     if (!calls) {
         std::fprintf(stderr, "mexhost: %s\n%s\n", why.c_str(), kUsage);
         return 2;

@@ -47,6 +47,13 @@ expect 2 "" "$not_a_number" "$espera" ""
 expect 2 "" "$not_a_number" "$reloj" , "$espera" 5 ms
 expect 2 "" "$no_extension" "$reloj" ,
 expect 2 "" "$no_extension"
+# From a folder named outside ASCII, as the arguments spell it in UTF-8.
+odd=$(mktemp -d)
+trap 'rm -f "$out" "$err"; rm -rf "$odd"' EXIT
+mkdir "$odd/mis extensiones ñandú 計時"
+cp "${reloj#Z:}" "$odd/mis extensiones ñandú 計時/"
+drive=${dir%%/*}
+expect 0 "$n" "" "$drive$odd/mis extensiones ñandú 計時/reloj$suffix"
 # Every extension loads before the first call.
 expect 2 "" "mexhost: *" "$reloj" , "$dir/missing$suffix"
 
