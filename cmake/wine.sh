@@ -12,6 +12,9 @@ set -u
 : "${WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/windows/wineprefix}"
 export WINEPREFIX
 export WINEDEBUG=-all
+# Wine keeps Windows file names on disk in the encoding of the Unix locale:
+# with none set (C), a name outside ASCII cannot be made or opened at all.
+export LC_ALL=C.UTF-8
 wine=
 for candidate in wine64 /usr/lib/wine/wine64 wine; do
     if command -v "$candidate" >/dev/null 2>&1; then wine=$candidate; break; fi
