@@ -1,6 +1,6 @@
 # make       installs what is missing, builds dist/ (the release in dist/release) and shows the functions working
 # make test  builds and runs every test, natively, under Wine and with sanitizers, through CTest
-# make bench measures precision and cost (see README)
+# make bench measures precision and cost (see docs/precision.md)
 
 .PHONY: all deps build demo test bench clean
 

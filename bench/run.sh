@@ -91,7 +91,7 @@ else
     skipped="$skipped plot(no gnuplot)"
 fi
 
-# The figures as Markdown tables, for the README.
+# The figures as Markdown tables, for docs/precision.md.
 {
     echo "Measured $(sed -n 's/^date: //p' "$out/machine.txt") on $(sed -n 's/^machine: //p' "$out/machine.txt");"
     echo "load average $(sed -n 's/^load average at start: //p' "$out/machine.txt") at the start."
