@@ -5,7 +5,8 @@ function build_mex(outdir)
 %   file into the folder outdir (default: the current folder), together with
 %   their help files reloj.m and espera.m and the toolbox's functions written
 %   in the MATLAB language (sondeo.m). Then addpath(outdir) makes them
-%   callable.
+%   callable. The folders may have spaces and letters outside ASCII in their
+%   names, and so may the temporary folder.
 %
 %   In MATLAB (R2017b or later, with a C++17 compiler chosen by "mex -setup
 %   C++") this gives reloj.mexw64 and espera.mexw64 on Windows, or .mexa64 on
@@ -76,19 +77,34 @@ function build_octave(root, outdir, name, sources)
     setenv('LDFLAGS', [strtrim(mkoctfile('-p', 'LDFLAGS')) ' ' flags_from(root, 'linux_link_flags.txt')]);
   end
   restore_ld = onCleanup(@() restore_env('LDFLAGS', previous_ld));
-  % mkoctfile does not quote paths in the commands it runs, so a space in a
-  % folder's name breaks the build: compile from root with relative paths,
-  % into a fresh temporary folder, and move the result to outdir.
+  % mkoctfile does not quote the paths in the commands it runs, and compiles
+  % into the temporary folder, whose name may have a space (on Windows it is
+  % in the user's folder), as may the sources' and outdir. So the build runs
+  % in a fresh folder of its own, on copies of the sources, with relative
+  % paths only: each source to an object beside it, then the objects linked.
   staging = tempname();
   mkdir(staging);
-  remove = onCleanup(@() rmdir(staging));
-  built = fullfile(staging, [name '.mex']);
+  remove = onCleanup(@() remove_folder(staging));
+  folders = unique(cellfun(@fileparts, sources, 'UniformOutput', false));
+  for k = 1:numel(folders)
+    mkdir(fullfile(staging, folders{k}));
+    copyfile(fullfile(root, folders{k}, '*'), fullfile(staging, folders{k}));
+  end
+  objects = regexprep(sources, '\.cpp$', '.o');
   here = pwd;
   back = onCleanup(@() cd(here));
-  cd(root);
-  mex('-I.', '-o', built, sources{:});
+  cd(staging);
+  for k = 1:numel(sources)
+    mex('-c', '-I.', sources{k}, '-o', objects{k});
+  end
+  mex('-o', [name '.mex'], objects{:});
   cd(here);  % outdir may be relative to it
-  movefile(built, fullfile(outdir, [name '.mex']), 'f');
+  movefile(fullfile(staging, [name '.mex']), fullfile(outdir, [name '.mex']), 'f');
+end
+
+function remove_folder(folder)
+  confirm_recursive_rmdir(false, 'local');
+  rmdir(folder, 's');
 end
 
 function restore_env(name, previous)

@@ -1,23 +1,66 @@
-function failures = test_build_mex(root)
-% test_build_mex(ROOT): builds reloj and espera with ROOT/build_mex into a
-% fresh temporary folder, as a user would, then runs the extension tests
-% against what it built and checks that it is linked hardened. Returns how
-% many tests failed. The folder's name has a space, which Octave's mkoctfile
-% cannot take in its paths.
-  outdir = [tempname() ' built'];
-  addpath(root);
+function failures = test_build_mex(root, inputs)
+% test_build_mex(ROOT, INPUTS): copies what build_mex builds from (INPUTS:
+% the files and folders of ROOT, separated by spaces) into a fresh folder,
+% and builds reloj and espera from there with its build_mex into another, as
+% a user would. Then runs the extension tests against what it built, and
+% checks that it is linked hardened and that the build left nothing in the
+% temporary folder.
+% Returns how many checks failed.
+%
+% Both folders are made in the temporary folder, with names that have
+% spaces and letters outside ASCII, none of which mkoctfile can take in its
+% paths; CTest gives the temporary folder and HOME such names too.
+  failures = 0;
+  % A temporary folder of the test's own, so that what the build leaves in it
+  % is seen; the build's are made in it.
+  temporary = [tempname() ' tmp ñandú 計時'];
+  mkdir(temporary);
+  previous_tmpdir = getenv('TMPDIR');
+  setenv('TMPDIR', temporary);
+  sources = [tempname() ' fuentes ñandú 計時'];
+  outdir = [tempname() ' salida Ünïcode'];
+  mkdir(sources);
+  for name = strsplit(strtrim(inputs), ' ')
+    copyfile(fullfile(root, name{1}), fullfile(sources, name{1}));
+  end
+  addpath(sources);
   try
     build_mex(outdir);
-    failures = run_extension_tests(outdir);
-    % Linked hardened, as the built extensions are.
-    files = sprintf(' "%s"', fullfile(outdir, 'reloj.mex'), fullfile(outdir, 'espera.mex'));
-    failures += system(['sh "' fullfile(root, 'tests', 'check_hardened.sh') '"' files]) ~= 0;
+    built = true;
   catch err
     printf('build_mex failed: %s\n', err.message);
-    failures = 1;
+    failures += 1;
+    built = false;
   end
-  if exist(outdir, 'dir')
-    confirm_recursive_rmdir(false, 'local');
-    rmdir(outdir, 's');
+  rmpath(sources);
+
+  if built
+    failures += run_extension_tests(outdir);
+    files = {sprintf('"%s"', fullfile(outdir, 'reloj.mex')), sprintf('"%s"', fullfile(outdir, 'espera.mex'))};
+    failures += system(['sh "' fullfile(root, 'tests', 'check_hardened.sh') '" ' strjoin(files, ' ')]) ~= 0;
+  end
+
+  confirm_recursive_rmdir(false, 'local');
+  for folder = {sources, outdir}
+    if exist(folder{1}, 'dir')
+      rmdir(folder{1}, 's');
+    end
+  end
+  left = dir(temporary);
+  left = setdiff({left.name}, {'.', '..'});
+  if ~isempty(left)
+    printf('build_mex left in the temporary folder: %s\n', strjoin(left, ', '));
+    failures += 1;
+  end
+  rmdir(temporary, 's');
+  restore_env('TMPDIR', previous_tmpdir);
+  printf('build_mex from [%s] into [%s]: %d failures\n', sources, outdir, failures);
+end
+
+function restore_env(name, previous)
+  if isempty(previous)
+    unsetenv(name);
+  else
+    setenv(name, previous);
   end
 end

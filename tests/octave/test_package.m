@@ -6,7 +6,7 @@ function failures = test_package(tarball, scripts)
 % spaces) come with their help, uninstalls it and checks that nothing of it
 % is left. Returns how many checks failed.
   failures = 0;
-  prefix = [tempname() ' pkg'];
+  prefix = [tempname() ' pkg ñandú'];
   mkdir(prefix);
   pkg('prefix', prefix, prefix);
   pkg('local_list', fullfile(prefix, 'local_list'));
