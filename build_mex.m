@@ -11,7 +11,8 @@ function build_mex(outdir)
 %   In MATLAB (R2017b or later, with a C++17 compiler chosen by "mex -setup
 %   C++") this gives reloj.mexw64 and espera.mexw64 on Windows, or .mexa64 on
 %   Linux; in GNU Octave (with its development files, e.g. Debian's
-%   octave-dev) it gives reloj.mex and espera.mex.
+%   octave-dev) it gives reloj.mex and espera.mex. The compiler flags set in
+%   the environment (CXXFLAGS, LDFLAGS) are kept.
 
   if nargin < 1
     outdir = pwd;
@@ -67,14 +68,14 @@ function flags = flags_from(root, file)
 end
 
 function build_octave(root, outdir, name, sources)
-  % mkoctfile takes its flags from the environment; Octave's own defaults are
-  % kept, ours come after them and so prevail.
+  % mkoctfile takes its flags from the environment: the user's own if set,
+  % else Octave's defaults; ours come after them and so prevail.
   previous_cxx = getenv('CXXFLAGS');
-  setenv('CXXFLAGS', [strtrim(mkoctfile('-p', 'CXXFLAGS')) ' -std=c++17 ' flags_from(root, 'fp_flags.txt')]);
+  setenv('CXXFLAGS', [flags_of_user_or_octave('CXXFLAGS') ' -std=c++17 ' flags_from(root, 'fp_flags.txt')]);
   restore_cxx = onCleanup(@() restore_env('CXXFLAGS', previous_cxx));
   previous_ld = getenv('LDFLAGS');
   if isunix && ~ismac
-    setenv('LDFLAGS', [strtrim(mkoctfile('-p', 'LDFLAGS')) ' ' flags_from(root, 'linux_link_flags.txt')]);
+    setenv('LDFLAGS', [flags_of_user_or_octave('LDFLAGS') ' ' flags_from(root, 'linux_link_flags.txt')]);
   end
   restore_ld = onCleanup(@() restore_env('LDFLAGS', previous_ld));
   % mkoctfile does not quote the paths in the commands it runs, and compiles
@@ -100,6 +101,15 @@ function build_octave(root, outdir, name, sources)
   mex('-o', [name '.mex'], objects{:});
   cd(here);  % outdir may be relative to it
   movefile(fullfile(staging, [name '.mex']), fullfile(outdir, [name '.mex']), 'f');
+end
+
+% A variable of mkoctfile's as the user set it in the environment, or else as
+% Octave reports it.
+function flags = flags_of_user_or_octave(variable)
+  flags = getenv(variable);
+  if isempty(flags)
+    flags = strtrim(mkoctfile('-p', variable));
+  end
 end
 
 function remove_folder(folder)

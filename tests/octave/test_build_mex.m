@@ -2,9 +2,10 @@ function failures = test_build_mex(root, inputs)
 % test_build_mex(ROOT, INPUTS): copies what build_mex builds from (INPUTS:
 % the files and folders of ROOT, separated by spaces) into a fresh folder,
 % and builds reloj and espera from there with its build_mex into another, as
-% a user would. Then runs the extension tests against what it built, and
-% checks that it is linked hardened and that the build left nothing in the
-% temporary folder.
+% a user would, with compiler and linker flags of the user's own in the
+% environment. Then runs the extension tests against what it built, and
+% checks that the user's flags were used and ours prevailed, that it is
+% linked hardened, and that the build left nothing in the temporary folder.
 % Returns how many checks failed.
 %
 % Both folders are made in the temporary folder, with names that have
@@ -23,6 +24,14 @@ function failures = test_build_mex(root, inputs)
   for name = strsplit(strtrim(inputs), ' ')
     copyfile(fullfile(root, name{1}), fullfile(sources, name{1}));
   end
+  % The user's flags: a frame pointer, a record of the options each object
+  % was compiled with, fast math (which ours must undo), and a library name.
+  user = {'CXXFLAGS', '-O2 -fno-omit-frame-pointer -frecord-gcc-switches -ffast-math'
+          'LDFLAGS',  '-Wl,-soname,user-ldflags'};
+  previous = cellfun(@getenv, user(:, 1), 'UniformOutput', false);
+  for k = 1:rows(user)
+    setenv(user{k, :});
+  end
   addpath(sources);
   try
     build_mex(outdir);
@@ -33,11 +42,36 @@ function failures = test_build_mex(root, inputs)
     built = false;
   end
   rmpath(sources);
+  for k = 1:rows(user)
+    restore_env(user{k, 1}, previous{k});
+  end
 
   if built
     failures += run_extension_tests(outdir);
     files = {sprintf('"%s"', fullfile(outdir, 'reloj.mex')), sprintf('"%s"', fullfile(outdir, 'espera.mex'))};
     failures += system(['sh "' fullfile(root, 'tests', 'check_hardened.sh') '" ' strjoin(files, ' ')]) ~= 0;
+    % What each extension was built with, from the options the compiler
+    % recorded (it leaves out those a later one undoes) and the library's
+    % dynamic section.
+    checks = {
+      % what                          command                          text                        found
+      'the user''s compiler flags',   'readelf -p .GCC.command.line',  '-fno-omit-frame-pointer',  true
+      'no contraction',               'readelf -p .GCC.command.line',  '-ffp-contract=off',        true
+      'fast math undone',             'readelf -p .GCC.command.line',  '-fno-fast-math',           true
+      'no fast math',                 'readelf -p .GCC.command.line',  '-ffast-math',              false
+      'the user''s linker flags',     'readelf -d',                    '[user-ldflags]',           true
+    };
+    for file = files
+      for k = 1:rows(checks)
+        [what, command, text, wanted] = checks{k, :};
+        [~, output] = system([command ' ' file{1}]);
+        if isempty(strfind(output, text)) == wanted
+          printf('%s: %s: [%s] %s in:\n%s\n', file{1}, what, text, ...
+                 merge(wanted, 'missing', 'present'), output);
+          failures += 1;
+        end
+      end
+    end
   end
 
   confirm_recursive_rmdir(false, 'local');
