@@ -9,10 +9,11 @@ function build_mex(outdir)
 %   names, and so may the temporary folder.
 %
 %   In MATLAB (R2017b or later, with a C++17 compiler chosen by "mex -setup
-%   C++") this gives reloj.mexw64 and espera.mexw64 on Windows, or .mexa64 on
-%   Linux; in GNU Octave (with its development files, e.g. Debian's
-%   octave-dev) it gives reloj.mex and espera.mex. The compiler flags set in
-%   the environment (CXXFLAGS, LDFLAGS) are kept.
+%   C++") this gives reloj.mexw64 and espera.mexw64 on Windows, .mexa64 on
+%   Linux, or .mexmaci64 or .mexmaca64 on macOS; in GNU Octave (with its
+%   development files, e.g. Debian's octave-dev) it gives reloj.mex and
+%   espera.mex. The compiler flags set in the environment (CXXFLAGS, LDFLAGS)
+%   are kept.
 
   if nargin < 1
     outdir = pwd;
@@ -21,21 +22,25 @@ function build_mex(outdir)
     mkdir(outdir);
   end
   root = fileparts(mfilename('fullpath'));
+
+  % What differs by platform or by host is a source file of its own, chosen
+  % here, one line each (paths relative to root).
   if ispc
-    clock = fullfile('timing', 'clock_windows.cpp');
+    chosen = {fullfile('timing', 'clock_windows.cpp')};
+  elseif ismac
+    chosen = {fullfile('timing', 'clock_macos.cpp')};
   else
-    clock = fullfile('timing', 'clock_posix.cpp');
+    chosen = {fullfile('timing', 'clock_posix.cpp')};
   end
-  in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+  if exist('OCTAVE_VERSION', 'builtin') ~= 0
+    build = @build_octave;
+  else
+    build = @build_matlab;
+  end
 
   for name = toolbox_list(root, 'TOOLBOX_EXTENSIONS')
-    % Relative to root.
-    sources = {fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp'), clock};
-    if in_octave
-      build_octave(root, outdir, name{1}, sources);
-    else
-      build_matlab(root, outdir, name{1}, sources);
-    end
+    sources = [{fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp')}, chosen];
+    build(root, outdir, name{1}, sources);
     copyfile(fullfile(root, name{1}, [name{1} '.m']), outdir);
     fprintf('built %s in %s\n', name{1}, outdir);
   end

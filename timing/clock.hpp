@@ -13,11 +13,12 @@ namespace timing {
 // Present counter reading, in ticks since the counter's origin. Never
 // decreases between calls. Implemented once per platform:
 //   Windows: QueryPerformanceCounter.
-//   POSIX:   CLOCK_MONOTONIC in nanoseconds.
+//   Linux:   CLOCK_MONOTONIC in nanoseconds (clock_posix.cpp).
+//   macOS:   CLOCK_UPTIME_RAW in nanoseconds, mach_absolute_time's count.
 std::uint64_t readCounter();
 
 // Ticks per second of readCounter; nonzero and constant while the system
-// runs. Windows: QueryPerformanceFrequency. POSIX: 1,000,000,000.
+// runs. Windows: QueryPerformanceFrequency. Linux and macOS: 1,000,000,000.
 std::uint64_t readFrequency();
 
 // The value as an unsigned integer, rounded to the nearest double: values with
