@@ -143,7 +143,22 @@ function build_matlab(root, outdir, name, sources)
   if isunix && ~ismac
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];
   end
-  sources = cellfun(@(file) fullfile(root, file), sources, 'UniformOutput', false);
-  mex('-R2017b', '-DMEX_HOST_DEFINES_API_VERSION', ['-I' root], flags{:}, ...
+  % The 64-bit array interface of R2017b: R2018a's mex (MATLAB 9.4) and
+  % later name it -R2017b; R2017b's own mex knows only -largeArrayDims.
+  release = sscanf(version, '%d.%d', 2);
+  if release(1) < 9 || (release(1) == 9 && release(2) < 4)
+    api = '-largeArrayDims';
+  else
+    api = '-R2017b';
+  end
+  % mex is run from root, so that the sources and the folder of their headers
+  % are relative paths, which no space in root's name can split; only outdir
+  % is handed whole, made absolute first.
+  here = pwd;
+  back = onCleanup(@() cd(here));
+  cd(outdir);
+  outdir = pwd;
+  cd(root);
+  mex(api, '-DMEX_HOST_DEFINES_API_VERSION', '-I.', flags{:}, ...
       '-outdir', outdir, '-output', name, sources{:});
 end
