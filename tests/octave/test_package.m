@@ -1,10 +1,10 @@
 function failures = test_package(tarball, scripts)
 % test_package(TARBALL, SCRIPTS): installs the Octave package with pkg
 % install into a private temporary prefix (never the user's or the system's
-% package lists), loads it, runs the extension tests against what it
-% installed, checks that the functions named in SCRIPTS (separated by
-% spaces) come with their help, uninstalls it and checks that nothing of it
-% is left. Returns how many checks failed.
+% package lists), describes it, loads it, runs the extension tests against
+% what it installed, checks that the functions named in SCRIPTS (separated
+% by spaces) come with their help, uninstalls it and checks that nothing of
+% it is left. Returns how many checks failed.
   failures = 0;
   prefix = [tempname() ' pkg ñandú'];
   mkdir(prefix);
@@ -13,6 +13,14 @@ function failures = test_package(tarball, scripts)
   pkg('global_list', fullfile(prefix, 'global_list'));
   try
     pkg('install', '-local', tarball);
+    % What pkg describe prints, and the Octave the package needs.
+    pkg('describe', '-verbose', 'reloj-espera');
+    description = pkg('describe', 'reloj-espera');
+    needs = description{1}.depends;
+    if numel(needs) ~= 1 || ~strcmp(needs{1}.package, 'octave') || ~strcmp(needs{1}.operator, '>=')
+      printf('the package does not say which Octave it needs\n');
+      failures += 1;
+    end
     pkg('load', 'reloj-espera');
     % The functions run from the package's folder of compiled functions.
     folder = fileparts(which('reloj'));
