@@ -110,6 +110,7 @@ configure_file(${TOOLBOX_ROOT}/NEWS.md ${octave}/NEWS COPYONLY)
 list(JOIN functions " " index_functions)
 file(WRITE ${octave}/INDEX "${TOOLBOX_NAME} >> ${title}\nTiming\n ${index_functions}\n")
 list(JOIN TOOLBOX_EXTENSIONS " " extensions)
+configure_file(${TOOLBOX_ROOT}/release/pre_install.m ${octave}/pre_install.m COPYONLY)
 configure_file(${TOOLBOX_ROOT}/release/post_install.m ${octave}/post_install.m @ONLY)
 copy_into(${src} ${TOOLBOX_ROOT}/release/Makefile ${TOOLBOX_ROOT}/build_mex.m)
 copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/fp_flags.txt ${TOOLBOX_ROOT}/cmake/linux_link_flags.txt
