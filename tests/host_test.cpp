@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "loader.hpp"
+#include "timing/clock.hpp"
 
 #ifndef EXTENSION_DIR
 #error "EXTENSION_DIR must name the folder of the extensions under test"
@@ -22,9 +23,26 @@
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-// The two functions convert with different orders, so the same reading can
-// differ by an ulp or two; a microsecond also absorbs tick truncation.
-constexpr double kSlackMs = 1e-3;
+
+// The counter the extensions read, read here too: a reading taken before a
+// call is at or before the extension's own start reading, one taken after it
+// at or after its end reading.
+std::uint64_t counterNow() { return timing::readCounter(); }
+
+// A reading on espera's scale.
+double asEnd(std::uint64_t reading) { return timing::countToMsDivideFirst(reading, timing::readFrequency()); }
+
+// The earliest end time espera(ms) may return when called after the reading
+// `before`: before plus the wait's whole ticks, trunc((ms * 0.001) *
+// frequency), on espera's scale. The conversion never decreases, so a wait
+// that ended at or past that reading returns at least this; and as long as
+// consecutive readings convert to different doubles (at 1 GHz for about six
+// weeks of uptime, far longer at 10 MHz), one that ended a tick early returns
+// less.
+double earliestEnd(std::uint64_t before, double ms) {
+    const double ticks = (ms * 0.001) * timing::u64ToDouble(timing::readFrequency());
+    return asEnd(ticks >= 1.0 ? before + static_cast<std::uint64_t>(ticks) : before);
+}
 
 struct Loaded {
     host::Extension reloj, espera;
@@ -78,7 +96,34 @@ double value(const host::Outcome& outcome) {
 }
 
 double reloj() { return value(call(extensions().reloj, 1, {})); }
-double espera(double ms) { return value(call(extensions().espera, 1, {host::makeDoubles({ms})})); }
+
+// A call of espera between two counter readings, its input made beforehand
+// (making it maps pages, which would put microseconds between our reading
+// and the extension's).
+struct Timed {
+    host::Outcome outcome;
+    std::uint64_t before, after;
+};
+
+Timed timedEspera(mxArray* input, EndBy endBy = EndBy::exception) {
+    Inputs owned({input});
+    Timed timed{};
+    timed.before = counterNow();
+    timed.outcome = host::callExtension(extensions().espera, 1, owned.arrays, endBy);
+    timed.after = counterNow();
+    return timed;
+}
+
+// The call returned an end no earlier than ms's whole ticks after the
+// reading before it, and no later than the reading after it.
+testing::AssertionResult waited(const Timed& timed, double ms) {
+    if (!timed.outcome.error.empty()) return testing::AssertionFailure() << "refused: " << timed.outcome.error;
+    const double end = timed.outcome.value.value_or(std::nan(""));
+    const double earliest = earliestEnd(timed.before, ms);
+    if (!(end >= earliest)) return testing::AssertionFailure() << "ended " << (earliest - end) * 1e6 << " ns early";
+    if (!(end <= asEnd(timed.after))) return testing::AssertionFailure() << "ended after the call returned";
+    return testing::AssertionSuccess();
+}
 
 std::string endingName(const testing::TestParamInfo<EndBy>& info) {
     return info.param == EndBy::longjmp ? "longjmp" : "exception";
@@ -103,14 +148,6 @@ protected:
     }
 };
 INSTANTIATE_TEST_SUITE_P(EndedBy, Refused, testing::Values(EndBy::exception, EndBy::longjmp), endingName);
-
-TEST(Gateway, ReleaseStampIs2017b) {
-    for (const host::Extension* e : {&extensions().reloj, &extensions().espera}) {
-        const host::ApiVersion version = host::requiredApiVersion(*e);
-        EXPECT_EQ(version.first, 131451u);
-        EXPECT_EQ(version.second, 0u);
-    }
-}
 
 struct CountCase {
     const char* name;
@@ -162,11 +199,14 @@ TEST(Reloj, NeverDecreases) {
     }
 }
 
-TEST(Espera, EndsAtLeastTheDurationAfterAnEarlierReading) {
-    for (double ms : {0.0, 0.05, 0.5, 1.0, 5.0}) {
+TEST(Espera, EndsNoEarlierThanItsWholeTicksAfterAnEarlierReading) {
+    // 0.3 ms and 43 ms are 2999.9999999999995 and 430000.00000000006 ticks
+    // at 10 MHz: computed another way, one tick fewer or more. An early end
+    // shows only when the call reaches its start reading within that many
+    // ticks of ours, so each is tried several times.
+    for (double ms : {0.0, 1e-4, 0.05, 0.3, 0.5, 1.0, 5.0, 43.0}) {
         SCOPED_TRACE(ms);
-        const double before = reloj();
-        EXPECT_GE(espera(ms) - before, ms - kSlackMs);
+        for (int round = 0; round < 10; ++round) EXPECT_TRUE(waited(timedEspera(host::makeDoubles({ms})), ms));
     }
 }
 
@@ -189,10 +229,9 @@ TEST(Espera, OnlyTheFirstRealElementCounts) {
         mxArray* input = standinCreateArray(kMxDouble, 1, c.real.size(), !c.imag.empty());
         std::copy(c.real.begin(), c.real.end(), static_cast<double*>(input->real));
         std::copy(c.imag.begin(), c.imag.end(), static_cast<double*>(input->imag));
-        const double before = reloj();
-        const double elapsed = value(call(extensions().espera, 1, {input})) - before;
-        EXPECT_GE(elapsed, c.atLeastMs - kSlackMs);
-        EXPECT_LT(elapsed, 60000.0);
+        const Timed timed = timedEspera(input);
+        EXPECT_TRUE(waited(timed, c.atLeastMs));
+        EXPECT_LT(timed.after - timed.before, timing::readFrequency() * 60);
     }
 }
 
@@ -254,10 +293,9 @@ TEST_P(Refused, EsperaDurationsWithoutADeadlineAndTheCallEnds) {
 TEST(Espera, NegativeDurationsReturnAtOnce) {
     for (double ms : {-3.0, -1e12, -1e300, -kInf}) {
         SCOPED_TRACE(ms);
-        const double before = reloj();
-        const double end = espera(ms);
-        EXPECT_GE(end, before - kSlackMs);
-        EXPECT_LT(end - before, 60000.0);
+        const Timed timed = timedEspera(host::makeDoubles({ms}));
+        EXPECT_TRUE(waited(timed, 0.0));
+        EXPECT_LT(timed.after - timed.before, timing::readFrequency() * 60);
     }
 }
 
@@ -274,19 +312,14 @@ TEST_P(Concurrency, CallsAndRefusalsFromManyThreadsAtOnce) {
     std::vector<int> failures(16, 0);
     for (std::size_t t = 0; t < failures.size(); ++t) {
         threads.emplace_back([t, endBy, &failures] {
-            double previous = reloj();
             for (int i = 0; i < 20; ++i) {
                 const double ms = 0.1 * static_cast<double>(1 + (t + i) % 5);
-                const host::Outcome waited = call(extensions().espera, 1, {host::makeDoubles({ms})}, endBy);
-                const double end = waited.value.value_or(std::nan(""));
-                const double now = reloj();
-                if (!waited.error.empty() || waited.created != 1) ++failures[t];
-                if (!(end - previous >= ms - kSlackMs) || now < end - kSlackMs) ++failures[t];
+                const Timed timed = timedEspera(host::makeDoubles({ms}), endBy);
+                if (!waited(timed, ms) || timed.outcome.created != 1) ++failures[t];
                 const host::Outcome nan = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})}, endBy);
                 const host::Outcome int8 =
                     call(extensions().espera, 1, {standinCreateArray(kMxInt8, 1, 1, false)}, endBy);
                 if (!isEsperaRefusal(nan.error) || !isEsperaRefusal(int8.error) || int8.created != 0) ++failures[t];
-                previous = now;
             }
         });
     }
@@ -297,9 +330,9 @@ TEST_P(Concurrency, CallsAndRefusalsFromManyThreadsAtOnce) {
 namespace fs = std::filesystem;
 
 // A folder such as users keep extensions in, with spaces, accented letters
-// and other scripts in its name, holding copies of both extensions. The name
-// is made here from UTF-8, not passed in from outside, so that no locale
-// converts it on the way; it goes to the loader as UTF-8.
+// and other scripts in its name, holding copies of both extensions under
+// test. The name is made here from UTF-8, not passed in from outside, so that
+// no locale converts it on the way; it goes to the loader as UTF-8.
 class FolderOfManyScripts {
 public:
     FolderOfManyScripts() {
@@ -309,7 +342,7 @@ public:
         fs::create_directories(folder_);
         for (const char* function : {"reloj", "espera"}) {
             const std::string file = std::string(function) + EXTENSION_SUFFIX;
-            fs::copy_file(fs::u8path(EXTENSION_DIR) / file, folder_ / file);
+            fs::copy_file(fs::u8path(extensionDir()) / file, folder_ / file);
         }
     }
     ~FolderOfManyScripts() {
@@ -336,9 +369,10 @@ struct ReloadCase {
     const char* message;
 };
 
-// As a host clears and reloads extensions: load from the folder above, call,
-// have a call refused, unload; again and again, with the other ending each
-// round. Each time the extension must start afresh and be gone afterwards.
+// As a host clears and reloads extensions: load from the folder above, read
+// the release stamp, call, have a call refused, unload; again and again, with
+// the other ending each round. Each time the extension must start afresh and
+// be gone afterwards.
 TEST(Loading, LoadCallAndUnloadHundredsOfTimesFromAFolderOfManyScripts) {
     const FolderOfManyScripts folder;
     const std::size_t liveBefore = standinLiveCount();
@@ -357,7 +391,9 @@ TEST(Loading, LoadCallAndUnloadHundredsOfTimesFromAFolderOfManyScripts) {
             const std::optional<host::Extension> extension = host::loadExtension(path, why);
             ASSERT_TRUE(extension) << why;
             ASSERT_TRUE(host::isLibraryLoaded(path));
-            EXPECT_EQ(host::requiredApiVersion(*extension).first, 131451u);
+            const host::ApiVersion stamp = host::requiredApiVersion(*extension);
+            EXPECT_EQ(stamp.first, 0x2017Bu);  // release 2017b, in hexadecimal digits
+            EXPECT_EQ(stamp.second, 0u);
             const double now = value(call(*extension, 1, scalars(c.inputs), endBy));
             EXPECT_GE(now, previous);
             previous = now;
