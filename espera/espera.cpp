@@ -17,10 +17,22 @@ const char* refuse(const mxArray* const* inputs) {
     return nullptr;
 }
 
+// Element (1,1) of a double array that has one. A sparse array stores only
+// some elements, and its first data slot holds the first *stored* one, or,
+// when none is stored, whatever the host left there: (1,1) is stored only if
+// column 1 has an entry and the first, whose row is the lowest, is in row 1.
+// Otherwise it is zero, and the data are not read.
+double firstElement(const mxArray* array) {
+    if (!mxIsSparse(array)) return mxGetPr(array)[0];
+    const mwIndex* columnStarts = mxGetJc(array);
+    const mwIndex first = columnStarts[0];
+    if (columnStarts[1] == first || mxGetIr(array)[first] != 0) return 0.0;
+    return mxGetPr(array)[first];
+}
+
 double espera(const mxArray* const* inputs) {
-    // The data pointer is taken before the wait, so the start reading follows
-    // every host call.
-    const double durationMs = mxGetPr(inputs[0])[0];
+    // Read before the wait, so the start reading follows every host call.
+    const double durationMs = firstElement(inputs[0]);
     const std::optional<timing::WaitEnd> wait = timing::spinWait(durationMs);
     if (!wait) {
         mexErrMsgTxt("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");

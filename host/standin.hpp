@@ -25,6 +25,10 @@ struct mxArray_tag {
     void* imag;  // null unless complex
     std::size_t blockBytes;  // bytes of real and imaginary data together
     bool onHeap;             // results: plain heap; inputs made here: guarded
+    // Sparse arrays only (null otherwise): the stored elements' column starts
+    // (columns + 1 entries) and rows, as the host's sparse arrays keep them.
+    std::size_t* jc;
+    std::size_t* ir;
 };
 typedef mxArray_tag mxArray;
 
@@ -33,12 +37,27 @@ mxArray* mxCreateDoubleMatrix_730(std::size_t rows, std::size_t columns, int com
 double* mxGetPr(const mxArray* array);
 bool mxIsDouble(const mxArray* array);
 std::size_t mxGetNumberOfElements(const mxArray* array);
+bool mxIsSparse(const mxArray* array);
+std::size_t* mxGetJc_730(const mxArray* array);
+std::size_t* mxGetIr_730(const mxArray* array);
 void mexErrMsgTxt(const char* message);
 
 // Stand-in only: make arrays of any class, zero-filled, for inputs: the
 // element data ends right before an unreadable page, so a read past it
 // faults. Frees these and the results the host calls create.
 mxArray* standinCreateArray(MxClass mxClass, std::size_t rows, std::size_t columns, bool complex);
+// Stand-in only: a sparse double array, rows x columns, that stores the
+// elements given (one per place at most, in any order), with room for at
+// least one as the host's have. The slots no stored element uses hold
+// garbage: its real data slots unusedValue, its row slots row 0, so that
+// reading them as if stored shows. The real data ends before an unreadable
+// page too.
+struct StandinStored {
+    std::size_t row, column;
+    double value;
+};
+mxArray* standinCreateSparse(std::size_t rows, std::size_t columns, const StandinStored* stored, std::size_t count,
+                             double unusedValue);
 void standinDestroyArray(mxArray* array);
 // How many arrays the host calls have created on this thread so far.
 std::size_t standinCreatedCount();

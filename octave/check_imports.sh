@@ -12,7 +12,7 @@ lines() { tr '\n' ' ' | sed 's/ $//'; }
 for name in reloj espera; do
     file=$1/$name.mex
     want="mexErrMsgTxt mxCreateDoubleMatrix mxGetPr"
-    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix mxGetNumberOfElements mxGetPr mxIsDouble"
+    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix mxGetIr mxGetJc mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
     expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
         "mexFunction mexfilerequiredapiversion"
     expect "$name host calls" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"

@@ -37,7 +37,7 @@ for name in reloj espera; do
     file=$dir/$name$suffix
     [ -f "$file" ] || { fail "$file missing"; continue; }
     want=$host_calls
-    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetNumberOfElements mxGetPr mxIsDouble"
+    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
     if [ "$suffix" = .mexw64 ]; then
         dump=$(x86_64-w64-mingw32-objdump -p "$file")
         expect "$name format" "$(x86_64-w64-mingw32-objdump -f "$file" | sed -n 's/.*file format //p')" pei-x86-64

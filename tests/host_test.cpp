@@ -235,6 +235,39 @@ TEST(Espera, OnlyTheFirstRealElementCounts) {
     }
 }
 
+struct SparseCase {
+    const char* name;
+    std::size_t rows, columns;
+    std::vector<StandinStored> stored;  // {row, column, value}, from 0
+    double waitMs;
+};
+
+// A sparse array stores only some elements; its duration is element (1,1),
+// zero when that is not stored. Every other stored element, and every slot
+// the stand-in leaves unused, holds a value that is refused if read as the
+// duration (1e300 ms, NaN): a wrong reading shows as a refusal.
+TEST(Espera, SparseDurationIsElementOneOneOrZero) {
+    const double x = 1e300;
+    const SparseCase cases[] = {
+        {"all_zero_1x1", 1, 1, {}, 0},
+        {"all_zero_1x3", 1, 3, {}, 0},
+        {"all_zero_3x1", 3, 1, {}, 0},
+        {"all_zero_100x100", 100, 100, {}, 0},
+        {"only_2_1_stored", 2, 1, {{1, 0, x}}, 0},
+        {"first_column_empty_like_sparse_0_5", 1, 2, {{0, 1, x}}, 0},
+        {"only_1_1_stored", 1, 1, {{0, 0, 2}}, 2},
+        {"1_1_stored_among_others", 3, 3, {{2, 2, x}, {1, 0, x}, {0, 0, 1.5}, {0, 1, x}}, 1.5},
+        {"1_1_stored_negative", 2, 2, {{0, 0, -4}, {1, 1, x}}, 0},
+    };
+    for (const SparseCase& c : cases) {
+        for (double unused : {x, std::nan("")}) {
+            SCOPED_TRACE(std::string(c.name) + (std::isnan(unused) ? ", unused slots NaN" : ", unused slots 1e300"));
+            mxArray* input = standinCreateSparse(c.rows, c.columns, c.stored.data(), c.stored.size(), unused);
+            EXPECT_TRUE(waited(timedEspera(input), c.waitMs));
+        }
+    }
+}
+
 bool isEsperaRefusal(const std::string& message) {
     return message.rfind("espera ", 0) == 0 && message.back() == '.' &&
            message != "espera necesita 1 argumento de entrada." &&
@@ -278,6 +311,10 @@ TEST_P(Refused, EsperaInputsWithoutADoubleElementUnread) {
         EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
         EXPECT_EQ(outcome.created, 0u);
     }
+    // An empty sparse array has room for an element all the same.
+    const host::Outcome outcome = refused(extensions().espera, 1, {standinCreateSparse(0, 3, nullptr, 0, 5.0)});
+    EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
+    EXPECT_EQ(outcome.created, 0u);
 }
 
 // These are refused once the result exists: the host frees it.

@@ -116,15 +116,20 @@
 %!   end
 %!   check_ends_with (refused{i,1}, message, refused{i,3});
 %! end
-%! % Durations that ask for no wait (sparse all-zero arrays store no
-%! % element, yet read as zero).
+%! % Durations that ask for no wait. A sparse array's duration is its
+%! % element (1,1), zero when not stored; the elements stored elsewhere
+%! % would be refused if read instead.
 %! no_wait = {
-%!   'zero',            0
-%!   'negative',        -3
-%!   '-Inf',            -Inf
-%!   '-1e300',          -1e300
-%!   'sparse zeros',    sparse(1, 3)
-%!   'sparse 100x100',  sparse(100, 100)
+%!   'zero',                 0
+%!   'negative',             -3
+%!   '-Inf',                 -Inf
+%!   '-1e300',               -1e300
+%!   'sparse zeros',         sparse(1, 3)
+%!   'sparse 100x100',       sparse(100, 100)
+%!   'sparse [0 1e300]',     sparse([0 1e300])
+%!   'sparse [0; NaN]',      sparse([0; NaN])
+%!   'sparse (2,1) only',    sparse(2, 1, 1e300)
+%!   'sparse (1,2) only',    sparse(1, 2, NaN, 3, 3)
 %! };
 %! for i = 1:rows (no_wait)
 %!   t0 = reloj ();
@@ -140,6 +145,8 @@
 %!   'row [5 7]',        [5 7],              5
 %!   'complex 5+2i',     5 + 2i,             5
 %!   'sparse 5',         sparse(5),          5
+%!   'sparse [2 1e5]',   sparse([2 1e5]),    2
+%!   'sparse [3 0; 1e5 1e5]', sparse([3 0; 1e5 1e5]), 3
 %!   'row [1 1e5]',      [1 1e5],            1
 %!   'complex 1+1e5i',   complex(1, 1e5),    1
 %! };
