@@ -41,7 +41,7 @@ function build_mex(outdir)
   for name = toolbox_list(root, 'TOOLBOX_EXTENSIONS')
     sources = [{fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp')}, chosen];
     build(root, outdir, name{1}, sources);
-    copyfile(fullfile(root, name{1}, [name{1} '.m']), outdir);
+    copy_help_file(root, name{1}, outdir);
     fprintf('built %s in %s\n', name{1}, outdir);
   end
   for name = toolbox_list(root, 'TOOLBOX_SCRIPTS')
@@ -58,6 +58,20 @@ function names = toolbox_list(root, list)
   if ~isempty(strtrim(found{1}))
     names = regexp(strtrim(found{1}), '\s+', 'split');
   end
+end
+
+% A compiled function's help file, with the release's version (from VERSION)
+% filled in where it says which release to install; cmake/toolbox.cmake
+% copies it the same way.
+function copy_help_file(root, name, outdir)
+  release = strtrim(fileread(fullfile(root, 'VERSION')));
+  text = strrep(fileread(fullfile(root, name, [name '.m'])), '@TOOLBOX_VERSION@', release);
+  file = fopen(fullfile(outdir, [name '.m']), 'w');
+  if file < 0
+    error('build_mex:cannotWrite', 'build_mex: cannot write %s', fullfile(outdir, [name '.m']));
+  end
+  fwrite(file, text);
+  fclose(file);
 end
 
 % The conversions of counter readings to milliseconds must be computed

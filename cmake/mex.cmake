@@ -66,7 +66,7 @@ function(add_mex name)
       PREFIX "" SUFFIX ${MEX_SUFFIX}
       LIBRARY_OUTPUT_DIRECTORY ${MEX_OUTPUT_DIR}
       SKIP_BUILD_RPATH TRUE)
-  # The help text (NAME.m, comments only) goes beside the extension, which
-  # the host runs in its place when the function is called.
-  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/${name}.m ${MEX_OUTPUT_DIR}/${name}.m COPYONLY)
+  # The help text (NAME.m) goes beside the extension, which the host runs in
+  # its place when the function is called.
+  toolbox_help_file(${name} ${MEX_OUTPUT_DIR})
 endfunction()

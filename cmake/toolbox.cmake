@@ -5,6 +5,11 @@ set(TOOLBOX_NAME reloj-espera)
 file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
 # Compiled functions: NAME/NAME.cpp is the body, NAME/NAME.m the help text.
 set(TOOLBOX_EXTENSIONS reloj espera)
+# Copies a compiled function's help file into dir, filling in the version
+# it names where the compiled function is missing (build_mex.m does the same).
+function(toolbox_help_file name dir)
+  configure_file(${TOOLBOX_ROOT}/${name}/${name}.m ${dir}/${name}.m @ONLY)
+endfunction()
 # Functions written in the MATLAB language: NAME/NAME.m.
 set(TOOLBOX_SCRIPTS sondeo)
 # Compiler flags for floating point, and linker flags for the Linux and

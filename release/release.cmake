@@ -76,7 +76,8 @@ string(SUBSTRING "${readme}" 0 ${cut} readme)
 # picks its own by suffix), the help files and Contents.m, which ver reads.
 set(matlab ${stage}/matlab/${TOOLBOX_NAME})
 foreach(name ${TOOLBOX_EXTENSIONS})
-  copy_into(${matlab} ${DIST}/windows/${name}.mexw64 ${DIST}/linux/${name}.mexa64 ${TOOLBOX_ROOT}/${name}/${name}.m)
+  copy_into(${matlab} ${DIST}/windows/${name}.mexw64 ${DIST}/linux/${name}.mexa64)
+  toolbox_help_file(${name} ${matlab})
 endforeach()
 foreach(name ${TOOLBOX_SCRIPTS})
   copy_into(${matlab} ${TOOLBOX_ROOT}/${name}/${name}.m)
@@ -115,9 +116,14 @@ configure_file(${TOOLBOX_ROOT}/release/post_install.m ${octave}/post_install.m @
 copy_into(${src} ${TOOLBOX_ROOT}/release/Makefile ${TOOLBOX_ROOT}/build_mex.m)
 copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/fp_flags.txt ${TOOLBOX_ROOT}/cmake/linux_link_flags.txt
           ${TOOLBOX_ROOT}/cmake/toolbox.cmake)
+copy_into(${src} ${TOOLBOX_ROOT}/VERSION)
 foreach(dir timing gateway ${functions})
   file(GLOB sources ${TOOLBOX_ROOT}/${dir}/*.hpp ${TOOLBOX_ROOT}/${dir}/*.cpp ${TOOLBOX_ROOT}/${dir}/*.m)
   copy_into(${src}/${dir} ${sources})
+endforeach()
+# The help files with their version, as everywhere else.
+foreach(name ${TOOLBOX_EXTENSIONS})
+  toolbox_help_file(${name} ${src}/${name})
 endforeach()
 # pkg installs the files FILES names from what build_mex made: the
 # extensions, and the functions written in the MATLAB language. Not the help

@@ -37,6 +37,18 @@ for f in DESCRIPTION COPYING INDEX NEWS src/Makefile; do
 done
 expect "DESCRIPTION version" "$(tar -xzOf "$tgz" "$top/DESCRIPTION" | sed -n 's/^Version: //p')" "$version"
 
+# Each help file a user can get is one file, with its version filled in: the
+# archive's (which release_matlab_in_octave runs), the package's, the builds'.
+dist=$(dirname "$release")
+for f in $extensions; do
+    archived=$(unzip -p "$zip" "$name/$f.m")
+    echo "$archived" | grep -q -F "@TOOLBOX_VERSION@" && fail "$name/$f.m names no version"
+    for copy in "$dist/linux/$f.m" "$dist/windows/$f.m" "$dist/octave/$f.m"; do
+        [ "$(cat "$copy")" = "$archived" ] || fail "$copy differs from the archive's $f.m"
+    done
+    [ "$(tar -xzOf "$tgz" "$top/src/$f/$f.m")" = "$archived" ] || fail "the package's $f.m differs from the archive's"
+done
+
 # Every release file name the README gives is this version's.
 others=$(grep -o "$name-[0-9][0-9.]*[0-9]" "$src/README.md" | grep -v -x "$name-$version" | sort -u | lines)
 expect "README versions other than $version" "$others" ""

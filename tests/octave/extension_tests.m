@@ -51,12 +51,16 @@
 %! end
 
 %% What is called is the extension, not the help file beside it, and the
-%% help file gives the help.
+%% help file gives the help: all of the comment block after its function
+%% line. It names the release to install where the extension is missing.
 %!test
 %! for name = {'reloj', 'espera'}
 %!   assert (exist (name{1}), 3);
 %!   [text, format] = get_help_text (name{1});
 %!   assert (format, 'plain text');
+%!   file = fullfile (fileparts (which (name{1})), [name{1} '.m']);
+%!   assert (help (name{1}), help_block (file));
+%!   assert (isempty (strfind (fileread (file), '@TOOLBOX_VERSION@')), '%s names no release', file);
 %!   assert (! isempty (strfind (text, sprintf ('t = %s(', name{1}))), 'usage of %s', name{1});
 %!   assert (! isempty (strfind (text, 'counter milliseconds')), 'scale of %s', name{1});
 %!   assert (! isempty (strfind (text, 'Example')), 'example of %s', name{1});
