@@ -24,7 +24,7 @@ function varargout = espera(varargin)
 %   Examples:
 %       t0 = reloj();
 %       t1 = espera(2.5);
-%       t1 - t0               % at least 2.5
+%       t1 - t0               % 2.5 and a little more: what the calls cost
 %
 %       % A step every 20 ms on a fixed schedule, without drift:
 %       next = reloj();

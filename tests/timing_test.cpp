@@ -75,6 +75,9 @@ TEST(SpinWait, TicksAreTruncatedFromDurationTimesMilliTimesFrequency) {
         {"truncated_not_rounded", 0.3, s, kTenMHz, false, s + 2999},
         {"truncated_below_whole", 4.1, s, kTenMHz, false, s + 40999},
         {"exact", 2.5, s, kTenMHz, false, s + 25000},
+        // 1025 * 0.001 rounds to just under 1.025: one nanosecond short.
+        {"nanosecond_counter_one_tick_short", 1025, s, 1000000000, false, s + 1024999999},
+        {"nanosecond_counter_whole", 1024, s, 1000000000, false, s + 1024000000},
         {"one_tick", 0.0001, s, kTenMHz, false, s + 1},
         {"under_one_tick_no_wait", 0.00009, s, kTenMHz, false, s},
         {"zero_no_wait", 0, s, kTenMHz, false, s},
