@@ -18,21 +18,11 @@ function octave_bench (mexdir, outdir, scale)
 
   lat = fopen (fullfile (outdir, "lateness_octave.csv"), "w");
   cur = fopen (fullfile (outdir, "exceedance_octave.csv"), "w");
-  fprintf (lat, "platform,wait,duration_ms,waits,p50_us,p90_us,p99_us,p99_9_us,max_us,read_ns,tick_ns,switched_pct\n");
-  fprintf (cur, "platform,wait,duration_ms,lateness_us,share_at_least\n");
   ways = {"espera(d)", r.espera; "pause(d/1000)", r.pause};
   for k = 1:numel (r.durations_ms)
     d = r.durations_ms(k);
     for w = 1:rows (ways)
-      s = sort (ways{w, 2}.late_us{k});
-      n = numel (s);
-      p = [ways{w, 2}.median_us(k), rank_value(s, 0.9), ways{w, 2}.p99_us(k), rank_value(s, 0.999), s(end)];
-      fprintf (lat, "octave,%s,%g,%d,%.4f,%.4f,%.4f,%.4f,%.4f,,,\n", ways{w, 1}, d, n, p);
-      ## Each distinct lateness with the share of waits at least that late.
-      first = [true, diff(s) != 0];
-      for i = find (first)
-        fprintf (cur, "octave,%s,%g,%.4f,%.6g\n", ways{w, 1}, d, s(i), (n - i + 1) / n);
-      endfor
+      write_lateness (lat, cur, ways{w, 1}, d, ways{w, 2}.late_us{k});
     endfor
   endfor
   fclose (lat);
@@ -51,9 +41,4 @@ function octave_bench (mexdir, outdir, scale)
   fprintf (out, "octave,%.3f,%.1f,%d,%.2f,%.4f,%.1f\n", g.span_s, g.threshold_us, g.count, g.per_second,
            g.share_pct, g.longest_us);
   fclose (out);
-endfunction
-
-## Nearest rank, as sondeo takes its percentiles.
-function v = rank_value (sorted, p)
-  v = sorted(max (1, ceil (p * numel (sorted))));
 endfunction

@@ -5,7 +5,9 @@
 #   2. lateness of waits on Linux: espera and the ways of sleeping;
 #   3. the same for the Windows build under Wine, next to Sleep;
 #   4. in GNU Octave, through sondeo: espera(d) next to pause(d/1000), reloj()
-#      next to tic/toc (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR).
+#      next to tic/toc (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR);
+#      then long waits, espera(d) next to pause until 2 ms before the deadline
+#      and espera the rest, and the processor time of espera(1000) and pause(1).
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
 # To measure other builds: BENCH_OUT, BENCH_LINUX_BIN, BENCH_LINUX_MEX,
@@ -50,6 +52,9 @@ fi
 if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "$octave_mex/espera.mex" ]; then
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_bench('$octave_mex', '$out', $scale)" || skipped="$skipped octave(failed)"
+    octave --no-gui --no-window-system --norc --quiet \
+        --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" ||
+        skipped="$skipped octave-long-waits(failed)"
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex and espera.mex)"
 fi
@@ -147,6 +152,14 @@ fi
     if [ -f "$out/octave_gaps.csv" ]; then
         awk -F, 'NR > 1 { printf "\n%s: gaps over %.0f us between successive reloj() readings took %.1f%% of %.1f s (%d gaps, %.0f a second, longest %.0f us).\n", $1, $3, $6, $2, $4, $5, $7 }' "$out/octave_gaps.csv"
     fi
+    if [ -f "$out/octave_cpu.csv" ]; then
+        echo
+        echo "In Octave, processor time of a one-second wait (cputime):"
+        echo
+        echo "| | runs | CPU s, median | min | max | wall s, median |"
+        echo "|---|---:|---:|---:|---:|---:|"
+        awk -F, 'NR > 1 { printf "| %s | %d | %.2f | %.2f | %.2f | %.3f |\n", $1, $2, $3, $4, $5, $6 }' "$out/octave_cpu.csv"
+    fi
 } >"$out/summary.md"
 
 # The targets, read off the figures (reported, not enforced), and what the
@@ -183,5 +196,5 @@ awk -F, '
                 cost["reloj body"] <= 1.2 ? "met" : "MISSED"
     }' "$out/lateness.csv" "$out"/gaps_*.csv $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
 echo
-echo "Written: $out/summary.md, $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")"
+echo "Written: $out/summary.md, $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
