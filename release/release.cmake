@@ -2,7 +2,8 @@
 #
 # Makes what a user installs, from the extensions already built in
 # DIST/windows and DIST/linux (default: dist/) and from the sources:
-#   OUT/reloj-espera-VERSION-matlab.zip  one folder for MATLAB on Windows and Linux
+#   OUT/reloj-espera-VERSION-matlab.zip  one folder for MATLAB on Windows and Linux,
+#                                        with the README's user's part and NEWS.md
 #   OUT/reloj-espera-VERSION.tar.gz      the GNU Octave package (built by pkg install)
 #   OUT/SHA256SUMS                       for sha256sum -c
 # (OUT defaults to DIST/release.) Two runs on the same commit give the same
@@ -82,7 +83,7 @@ endforeach()
 foreach(name ${TOOLBOX_SCRIPTS})
   copy_into(${matlab} ${TOOLBOX_ROOT}/${name}/${name}.m)
 endforeach()
-copy_into(${matlab} ${TOOLBOX_ROOT}/LICENSE)
+copy_into(${matlab} ${TOOLBOX_ROOT}/LICENSE ${TOOLBOX_ROOT}/NEWS.md)
 file(WRITE ${matlab}/README.md "${readme}")
 set(contents "% ${TOOLBOX_NAME}  ${title}\n% Version ${TOOLBOX_VERSION} ${contents_date}\n%\n")
 set(width 0)

@@ -21,7 +21,7 @@ expect "checksummed files" "$(awk '{print $2}' "$release/SHA256SUMS" | lines)" \
 want=""
 for f in $extensions; do want="$want $f.mexw64 $f.mexa64 $f.m"; done
 for f in $scripts; do want="$want $f.m"; done
-want=$(for f in $want Contents.m LICENSE README.md; do echo "$name/$f"; done | sort | lines)
+want=$(for f in $want Contents.m LICENSE NEWS.md README.md; do echo "$name/$f"; done | sort | lines)
 expect "MATLAB archive" "$(unzip -Z1 "$zip" | sort | lines)" "$want"
 expect "Contents.m version" "$(unzip -p "$zip" "$name/Contents.m" | sed -n 2p | cut -d ' ' -f 1-3)" \
     "% Version $version"
