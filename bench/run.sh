@@ -145,7 +145,7 @@ fi
         echo
         echo "In Octave, per call:"
         echo
-        echo "| | ns per call | finest step seen, ns |"
+        echo "| | ns per call | shortest interval between calls, ns |"
         echo "|---|---:|---:|"
         awk -F, 'NR > 1 { printf "| %s | %.0f | %s |\n", $1, $2, $3 == "NaN" ? "-" : sprintf("%.0f", $3) }' "$out/octave_cost.csv"
     fi

@@ -12,9 +12,9 @@ function r = sondeo(seconds, varargin)
 %   tic, toc and pause, then prints a short table and a one-line verdict:
 %
 %   - Calls: what a call of reloj(), tic and toc(id) costs (the median over
-%     batches of calls), and the finest step seen between successive reloj()
-%     and toc(id) readings. A script cannot see a step finer than one call,
-%     however finely the counter ticks.
+%     batches of calls), and the shortest interval seen between the readings
+%     of two successive reloj() or toc(id) calls. A script cannot time
+%     anything shorter than that, however finely the counter ticks.
 %   - Lateness: how long after its deadline espera(d) and pause(d/1000) end,
 %     for d = 0.1, 1 and 10 ms: the median, the 99th percentile and the worst,
 %     in microseconds. The deadline is reloj() just before the call plus d,
@@ -49,7 +49,8 @@ function r = sondeo(seconds, varargin)
 %     platform       'MATLAB R20..' or 'Octave ..'
 %     durations_ms   [0.1 1 10], the d of the waits
 %     reloj_cost_us, tic_cost_us, toc_cost_us   cost of one call (median)
-%     reloj_step_us, toc_step_us   finest step seen between readings
+%     reloj_min_interval_us, toc_min_interval_us   shortest interval seen
+%                    between the readings of two successive calls
 %     espera, pause  one struct each, for the waits of each d (1x3):
 %                    waits (how many), median_us, p99_us, worst_us, and
 %                    late_us, a 1x3 cell of every wait's lateness in turn
@@ -96,8 +97,8 @@ function r = sondeo(seconds, varargin)
   % of calls, a fifth for the gaps, the rest for the waits.
   start = reloj();
   budget = 1000 * seconds;
-  [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_step_us] = call_costs(start + 0.1 * budget);
-  [res.gaps, res.reloj_step_us] = gaps(start + 0.3 * budget);
+  [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_min_interval_us] = call_costs(start + 0.1 * budget);
+  [res.gaps, res.reloj_min_interval_us] = gaps(start + 0.3 * budget);
   [late_espera, late_pause] = lateness(res.durations_ms, start + budget);
   res.elapsed_s = (reloj() - start) / 1000;
   res.espera = summary(late_espera);
@@ -190,13 +191,13 @@ function yes = has_display()
 end
 
 % The cost of a call: batches of M calls, each timed with reloj, less a batch
-% of empty turns of the loop; medians over all batches. The finest step of
-% toc is taken from its readings stored back to back.
-function [reloj_us, tic_us, toc_us, toc_step_us] = call_costs(stop)
+% of empty turns of the loop; medians over all batches. The shortest interval
+% between toc readings is taken from readings stored back to back.
+function [reloj_us, tic_us, toc_us, toc_interval_us] = call_costs(stop)
   m = 100;
   id = tic;
   steps = zeros(1, m);
-  toc_step_us = Inf;
+  toc_interval_us = Inf;
   times = zeros(64, 4);  % per batch: empty, reloj, tic, toc; ms
   n = 0;
   while true
@@ -224,7 +225,7 @@ function [reloj_us, tic_us, toc_us, toc_step_us] = call_costs(stop)
     for i = 1:m
       steps(i) = toc(id);
     end
-    toc_step_us = min(toc_step_us, 1e6 * finest_step(steps));
+    toc_interval_us = min(toc_interval_us, 1e6 * shortest_interval(steps));
     if reloj() >= stop
       break;
     end
@@ -238,13 +239,13 @@ end
 % The gaps: reloj() read back to back in blocks; a step over the threshold is
 % time in which the script did not run. The threshold is ten times the usual
 % step of the first block, so that it adapts to the interpreter's speed.
-function [g, step_us] = gaps(stop)
+function [g, interval_us] = gaps(stop)
   block = zeros(1, 10000);
   span = 0;  % all in ms
   count = 0;
   away = 0;
   longest = 0;
-  step = Inf;
+  interval = Inf;
   threshold = [];
   while true
     for i = 1:numel(block)
@@ -259,7 +260,7 @@ function [g, step_us] = gaps(stop)
     count = count + numel(long);
     away = away + sum(long);
     longest = max([longest long]);
-    step = min(step, finest_step(block));
+    interval = min(interval, shortest_interval(block));
     if block(end) >= stop
       break;
     end
@@ -270,7 +271,7 @@ function [g, step_us] = gaps(stop)
   g.share_pct = 100 * away / span;
   g.longest_us = 1000 * longest;
   g.span_s = span / 1000;
-  step_us = 1000 * step;
+  interval_us = 1000 * interval;
 end
 
 % Lateness of espera(d) and pause(d/1000), in microseconds. Each round takes
@@ -322,7 +323,7 @@ function x = make_room(x, n)
   end
 end
 
-function s = finest_step(readings)
+function s = shortest_interval(readings)
   steps = diff(readings);
   s = min(steps(steps > 0));
   if isempty(s)
@@ -377,10 +378,10 @@ end
 
 function print_table(res)
   fprintf('sondeo: %.1f s on %s\n\n', res.elapsed_s, res.platform);
-  fprintf('  call          cost, us   finest step, us\n');
-  fprintf('  reloj()     %10s %17s\n', us_text(res.reloj_cost_us), us_text(res.reloj_step_us));
-  fprintf('  tic         %10s %17s\n', us_text(res.tic_cost_us), '-');
-  fprintf('  toc(id)     %10s %17s\n\n', us_text(res.toc_cost_us), us_text(res.toc_step_us));
+  fprintf('  call          cost, us   shortest interval between calls, us\n');
+  fprintf('  reloj()     %10s %37s\n', us_text(res.reloj_cost_us), us_text(res.reloj_min_interval_us));
+  fprintf('  tic         %10s %37s\n', us_text(res.tic_cost_us), '-');
+  fprintf('  toc(id)     %10s %37s\n\n', us_text(res.toc_cost_us), us_text(res.toc_min_interval_us));
   fprintf('  lateness past the deadline, us     waits    median       p99     worst\n');
   for k = 1:numel(res.durations_ms)
     d = res.durations_ms(k);

@@ -14,11 +14,11 @@
 
 %!test
 %! fields = {'seconds'; 'elapsed_s'; 'platform'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us';
-%!           'toc_cost_us'; 'reloj_step_us'; 'toc_step_us'; 'espera'; 'pause'; 'gaps'; 'verdict'};
+%!           'toc_cost_us'; 'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'pause'; 'gaps'; 'verdict'};
 %! assert (sort (fieldnames (r)), sort (fields));
 %! assert (r.seconds, 2);
 %! assert (r.durations_ms, [0.1 1 10]);
-%! for f = {'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', 'reloj_step_us', 'toc_step_us'}
+%! for f = {'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', 'reloj_min_interval_us', 'toc_min_interval_us'}
 %!   x = r.(f{1});
 %!   assert (isscalar (x) && isfinite (x) && x > 0, '%s = %g', f{1}, x);
 %! end
@@ -68,7 +68,7 @@
 
 %!test
 %! for line = {'reloj()', 'tic', 'toc(id)', 'espera(0.1)', 'pause(0.0001)', 'espera(1)', 'pause(0.001)', ...
-%!             'espera(10)', 'pause(0.01)', 'processor away', ['Verdict: ' r.verdict], ['written to ' png]}
+%!             'espera(10)', 'pause(0.01)', 'shortest interval between calls', 'processor away', ['Verdict: ' r.verdict], ['written to ' png]}
 %!   assert (! isempty (strfind (out, line{1})), 'printed: [%s]', line{1});
 %! end
 
