@@ -105,7 +105,7 @@ fi
     echo
     # One column per duration any platform measured, "-" where one did not.
     awk -F, '
-    function us(x) { return x < 1 ? sprintf("%.3f", x) : x < 100 ? sprintf("%.1f", x) : sprintf("%.0f", x) }
+    function us(x) { return tolower(x) ~ /^ *[-+]?nan *$/ ? "-" : x < 1 ? sprintf("%.3f", x) : x < 100 ? sprintf("%.1f", x) : sprintf("%.0f", x) }
     NR > 1 {
         key = $1 ": " $2
         if (!(key in seen)) { seen[key] = 1; order[++n] = key }

@@ -9,7 +9,7 @@ function r = sondeo(seconds, varargin)
 %
 %   Measures for about SECONDS seconds (default 10; from 1 to 3600) what a
 %   script timing itself with reloj and espera gets on this machine, next to
-%   tic, toc and pause, then prints a short table and a one-line verdict:
+%   tic, toc and pause, then prints a short table and a verdict:
 %
 %   - Calls: what a call of reloj(), tic and toc(id) costs (the median over
 %     batches of calls), and the shortest interval seen between the readings
@@ -17,9 +17,14 @@ function r = sondeo(seconds, varargin)
 %     anything shorter than that, however finely the counter ticks.
 %   - Lateness: how long after its deadline espera(d) and pause(d/1000) end,
 %     for d = 0.1, 1 and 10 ms: the median, the 99th percentile and the worst,
-%     in microseconds. The deadline is reloj() just before the call plus d,
-%     so the cost of the calls is in the figures, as it is in a script.
-%     espera and pause take turns, so load elsewhere falls on both alike.
+%     in microseconds. Both are timed alike, from reloj() just before the call
+%     (plus d: the deadline) to reloj() just after it, so the cost of the
+%     calls is in the figures, as it is in a script. Each round of waits has
+%     ten of 0.1 ms, three of 1 ms and one of 10 ms, espera and pause taking
+%     turns, so that load elsewhere falls on both alike and the long waits,
+%     which cost the most time, still number about 200 in 10 seconds.
+%     A 99th percentile needs 100 waits: with fewer it is not reported (NaN,
+%     '-' in the table); give sondeo more seconds.
 %   - Processor away: reloj() read back to back. A step between two readings
 %     ten times longer than usual (and at least 10 us) is a gap, time in
 %     which the script did not run: the machine gave the processor to
@@ -52,16 +57,17 @@ function r = sondeo(seconds, varargin)
 %     reloj_min_interval_us, toc_min_interval_us   shortest interval seen
 %                    between the readings of two successive calls
 %     espera, pause  one struct each, for the waits of each d (1x3):
-%                    waits (how many), median_us, p99_us, worst_us, and
-%                    late_us, a 1x3 cell of every wait's lateness in turn
+%                    waits (how many), median_us, p99_us (NaN below 100
+%                    waits), worst_us, and late_us, a 1x3 cell of every
+%                    wait's lateness in turn
 %     gaps           struct: threshold_us, count, per_second, share_pct
 %                    (of span_s, the time spent reading reloj), longest_us
-%     verdict        the verdict line
+%     verdict        the verdict
 %   Percentiles are of nearest rank: at least that share of the waits ended
 %   at or before it.
 %
 %   Example:
-%       r = sondeo(5, 'file', 'sondeo.png');
+%       r = sondeo(10, 'file', 'sondeo.png');
 %       r.espera.p99_us      % for each d, 99% of espera(d) ended within this
 %
 %   See also reloj, espera.
@@ -99,7 +105,7 @@ function r = sondeo(seconds, varargin)
   budget = 1000 * seconds;
   [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_min_interval_us] = call_costs(start + 0.1 * budget);
   [res.gaps, res.reloj_min_interval_us] = gaps(start + 0.3 * budget);
-  [late_espera, late_pause] = lateness(res.durations_ms, start + budget);
+  [late_espera, late_pause] = lateness(res.durations_ms, [10 3 1], start + budget);
   res.elapsed_s = (reloj() - start) / 1000;
   res.espera = summary(late_espera);
   res.pause = summary(late_pause);
@@ -275,15 +281,13 @@ function [g, interval_us] = gaps(stop)
 end
 
 % Lateness of espera(d) and pause(d/1000), in microseconds. Each round takes
-% every duration in turn, as many waits of each as make it last as long as
-% one of the longest, and within that espera and pause alternate.
-function [late_espera, late_pause] = lateness(durations, stop)
-  reps = round(max(durations) ./ durations);
+% COUNTS(k) waits of DURATIONS(k) for every k, espera and pause alternating.
+function [late_espera, late_pause] = lateness(durations, counts, stop)
   k_all = 1:numel(durations);
   e = cell(size(durations));
   p = e;
   for k = k_all
-    e{k} = zeros(reps(k), 16);  % one column per round; ms
+    e{k} = zeros(counts(k), 16);  % one column per round; ms
     p{k} = e{k};
   end
   rounds = 0;
@@ -296,9 +300,10 @@ function [late_espera, late_pause] = lateness(durations, stop)
         e{k}(1, 2 * rounds) = 0;
         p{k}(1, 2 * rounds) = 0;
       end
-      for i = 1:reps(k)
+      for i = 1:counts(k)
         t0 = reloj();
-        e{k}(i, rounds) = espera(d) - t0 - d;
+        espera(d);
+        e{k}(i, rounds) = reloj() - t0 - d;
         t0 = reloj();
         pause(s);
         p{k}(i, rounds) = reloj() - t0 - d;
@@ -334,7 +339,9 @@ end
 function s = summary(late)
   s.waits = cellfun(@numel, late);
   s.median_us = cellfun(@(x) nearest_rank(x, 0.5), late);
+  % Below 100 waits the 99th percentile would be the worst wait.
   s.p99_us = cellfun(@(x) nearest_rank(x, 0.99), late);
+  s.p99_us(s.waits < 100) = NaN;
   s.worst_us = cellfun(@max, late);
   s.late_us = late;
 end
@@ -345,31 +352,40 @@ function v = nearest_rank(values, p)
   v = sorted(max(1, ceil(p * numel(sorted))));
 end
 
+% The answer to "how late will my steps of d ms end?", for each d with
+% enough waits for a 99th percentile, then what the gaps do to it.
 function text = verdict(res)
+  text = '';
+  for k = find(res.espera.waits >= 100)
+    d = res.durations_ms(k);
+    if isempty(text)
+      clause = 'for %g ms steps, 99%% of espera(%g) end within %s us of their deadline here, pause(%g) within %s us';
+    else
+      clause = '; for %g ms steps, espera(%g) within %s us, pause(%g) within %s us';
+    end
+    text = [text sprintf(clause, d, d, us_text(res.espera.p99_us(k)), d / 1000, us_text(res.pause.p99_us(k)))];
+  end
+  if isempty(text)
+    text = 'too few waits for a 99th percentile (it takes 100 of one duration): give sondeo more seconds';
+  end
   g = res.gaps;
-  text = sprintf('99%% of espera''s waits end within %s of their deadline (by duration), pause''s within %s', ...
-                 span_text(res.espera.p99_us), span_text(res.pause.p99_us));
   if g.count == 0
-    away = sprintf('; the processor never left the script for more than %s us.', us_text(g.threshold_us));
+    away = sprintf('The processor never left the script for more than %s us.', us_text(g.threshold_us));
   elseif g.share_pct >= 1
-    away = sprintf(['; something takes the processor away %.0f times a second (%.1f%% of the time, ' ...
+    away = sprintf(['Something takes the processor away %.0f times a second (%.1f%% of the time, ' ...
                     'up to %s us): that sets the tail of every wait here.'], ...
                    g.per_second, g.share_pct, us_text(g.longest_us));
   else
-    away = sprintf('; the processor was away %.1f times a second, up to %s us: now and then a wait ends that late.', ...
-                   g.per_second, us_text(g.longest_us));
+    away = sprintf(['The processor was away %.1f times a second (%.2f%% of the time), up to %s us: ' ...
+                    'now and then a wait ends that late.'], g.per_second, g.share_pct, us_text(g.longest_us));
   end
-  text = [text away];
-end
-
-% The range of a figure over the durations: few long waits make a rough
-% 99th percentile, so no single one stands for all.
-function t = span_text(x)
-  t = sprintf('%s to %s us', us_text(min(x)), us_text(max(x)));
+  text = [text '. ' away];
 end
 
 function t = us_text(x)
-  if abs(x) < 10
+  if isnan(x)
+    t = '-';
+  elseif abs(x) < 10
     t = sprintf('%.1f', x);
   else
     t = sprintf('%.0f', x);
@@ -392,7 +408,23 @@ function print_table(res)
   fprintf(['\n  processor away (steps over %s us between back-to-back reloj() readings):\n' ...
            '  %d times in %.2f s, %.1f a second, %.2f%% of the time, longest %s us\n\n'], ...
           us_text(g.threshold_us), g.count, g.span_s, g.per_second, g.share_pct, us_text(g.longest_us));
-  fprintf('Verdict: %s\n', res.verdict);
+  print_wrapped('Verdict: ', res.verdict, 100);
+end
+
+% TEXT after PREFIX, broken between words into lines of at most WIDTH
+% characters (a longer word stands alone), each indented like the first.
+function print_wrapped(prefix, text, width)
+  words = strsplit(text, ' ');
+  line = [prefix words{1}];
+  for i = 2:numel(words)
+    if numel(line) + 1 + numel(words{i}) > width
+      fprintf('%s\n', line);
+      line = [blanks(numel(prefix)) words{i}];
+    else
+      line = [line ' ' words{i}];
+    end
+  end
+  fprintf('%s\n', line);
 end
 
 function print_row(name, s, k)
