@@ -25,14 +25,17 @@ function r = sondeo(seconds, varargin)
 %     which cost the most time, still number about 200 in 10 seconds.
 %     A 99th percentile needs 100 waits: with fewer it is not reported (NaN,
 %     '-' in the table); give sondeo more seconds.
-%   - Processor away: reloj() read back to back. A step between two readings
-%     ten times longer than usual (and at least 10 us) is a gap, time in
-%     which the script did not run: the machine gave the processor to
-%     something else (another program, the system, the hypervisor of a
-%     virtual machine) or let it sleep to save power. How many gaps a
-%     second, the share of the time they took, the longest. A wait whose
-%     deadline falls in a gap ends only when the processor comes back,
-%     however it waits.
+%   - Processor away: reloj() read back to back, a quarter of the time, in
+%     short stretches between the rounds of waits, so that every run samples
+%     the same share of its time and the same moments as its waits. A step
+%     between two readings ten times longer than usual (and at least 10 us;
+%     rounded down to 10, 20, 50, 100 ... us, so that it does not follow
+%     small changes in the interpreter's speed) is a gap, time in which the
+%     script did not run: the machine gave the processor to something else
+%     (another program, the system, the hypervisor of a virtual machine) or
+%     let it sleep to save power. How many gaps a second, the share of the
+%     time they took, the longest. A wait whose deadline falls in a gap ends
+%     only when the processor comes back, however it waits.
 %
 %   How to read it: espera's median is about the cost of calling it; its 99th
 %   percentile and worst are what the machine adds. If gaps take 1% of the
@@ -99,13 +102,13 @@ function r = sondeo(seconds, varargin)
   id = tic;
   x = toc(id);
 
-  % Each part runs until its share of the time is up: a tenth for the cost
-  % of calls, a fifth for the gaps, the rest for the waits.
+  % A tenth of the time for the cost of calls; then rounds of waits, with
+  % reloj() read back to back for a quarter of the time that follows.
   start = reloj();
   budget = 1000 * seconds;
   [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_min_interval_us] = call_costs(start + 0.1 * budget);
-  [res.gaps, res.reloj_min_interval_us] = gaps(start + 0.3 * budget);
-  [late_espera, late_pause] = lateness(res.durations_ms, [10 3 1], start + budget);
+  [late_espera, late_pause, res.gaps, res.reloj_min_interval_us] = ...
+      waits_and_gaps(res.durations_ms, [10 3 1], 0.25, start + budget);
   res.elapsed_s = (reloj() - start) / 1000;
   res.espera = summary(late_espera);
   res.pause = summary(late_pause);
@@ -242,47 +245,13 @@ function [reloj_us, tic_us, toc_us, toc_interval_us] = call_costs(stop)
   toc_us = per_call(3);
 end
 
-% The gaps: reloj() read back to back in blocks; a step over the threshold is
-% time in which the script did not run. The threshold is ten times the usual
-% step of the first block, so that it adapts to the interpreter's speed.
-function [g, interval_us] = gaps(stop)
-  block = zeros(1, 10000);
-  span = 0;  % all in ms
-  count = 0;
-  away = 0;
-  longest = 0;
-  interval = Inf;
-  threshold = [];
-  while true
-    for i = 1:numel(block)
-      block(i) = reloj();
-    end
-    d = diff(block);
-    if isempty(threshold)
-      threshold = max(0.01, 10 * median(d));
-    end
-    long = d(d > threshold);
-    span = span + block(end) - block(1);
-    count = count + numel(long);
-    away = away + sum(long);
-    longest = max([longest long]);
-    interval = min(interval, shortest_interval(block));
-    if block(end) >= stop
-      break;
-    end
-  end
-  g.threshold_us = 1000 * threshold;
-  g.count = count;
-  g.per_second = count / (span / 1000);
-  g.share_pct = 100 * away / span;
-  g.longest_us = 1000 * longest;
-  g.span_s = span / 1000;
-  interval_us = 1000 * interval;
-end
-
-% Lateness of espera(d) and pause(d/1000), in microseconds. Each round takes
-% COUNTS(k) waits of DURATIONS(k) for every k, espera and pause alternating.
-function [late_espera, late_pause] = lateness(durations, counts, stop)
+% Lateness of espera(d) and pause(d/1000), in microseconds, and the gaps in
+% reading reloj(). Each round takes COUNTS(k) waits of DURATIONS(k) for every
+% k, espera and pause alternating; after it, reloj() is read back to back
+% until that reading has taken SHARE of the time since the first round.
+% Spread so, the gaps are sampled over the same moments as the waits, and
+% for the same share of every run, whatever its length.
+function [late_espera, late_pause, g, interval_us] = waits_and_gaps(durations, counts, share, stop)
   k_all = 1:numel(durations);
   e = cell(size(durations));
   p = e;
@@ -290,6 +259,10 @@ function [late_espera, late_pause] = lateness(durations, counts, stop)
     e{k} = zeros(counts(k), 16);  % one column per round; ms
     p{k} = e{k};
   end
+  block = zeros(1, 2000);
+  g = struct('threshold_us', [], 'count', 0, 'away', 0, 'longest', 0, 'span', 0, 'interval', Inf);
+  first = reloj();
+  g = read_gaps(g, block);
   rounds = 0;
   while true
     rounds = rounds + 1;
@@ -309,6 +282,9 @@ function [late_espera, late_pause] = lateness(durations, counts, stop)
         p{k}(i, rounds) = reloj() - t0 - d;
       end
     end
+    while g.span < share * (reloj() - first)
+      g = read_gaps(g, block);
+    end
     if reloj() >= stop
       break;
     end
@@ -319,6 +295,37 @@ function [late_espera, late_pause] = lateness(durations, counts, stop)
     late_espera{k} = 1000 * reshape(e{k}(:, 1:rounds), 1, []);
     late_pause{k} = 1000 * reshape(p{k}(:, 1:rounds), 1, []);
   end
+  interval_us = 1000 * g.interval;
+  g = struct('threshold_us', g.threshold_us, 'count', g.count, 'per_second', g.count / (g.span / 1000), ...
+             'share_pct', 100 * g.away / g.span, 'longest_us', 1000 * g.longest, 'span_s', g.span / 1000);
+end
+
+% One block of reloj() read back to back, added to the tally G (in ms). A
+% step over the threshold is time in which the script did not run. The
+% first block sets the threshold: ten times its usual step, at least 10 us,
+% rounded down to 1, 2 or 5 times a power of ten, so that small changes in
+% the interpreter's speed from run to run do not move it.
+function g = read_gaps(g, block)
+  for i = 1:numel(block)
+    block(i) = reloj();
+  end
+  d = diff(block);
+  if isempty(g.threshold_us)
+    g.threshold_us = round_down_125(max(10, 10000 * median(d)));
+  end
+  long = d(d > g.threshold_us / 1000);
+  g.span = g.span + block(end) - block(1);
+  g.count = g.count + numel(long);
+  g.away = g.away + sum(long);
+  g.longest = max([g.longest long]);
+  g.interval = min(g.interval, shortest_interval(block));
+end
+
+% X rounded down to 1, 2 or 5 times a power of ten.
+function y = round_down_125(x)
+  decade = 10 ^ floor(log10(x));
+  steps = [1 2 5 10] * decade;
+  y = steps(find(steps <= x * (1 + 1e-12), 1, 'last'));
 end
 
 % Doubles the rows of X when row N does not fit.
