@@ -4,8 +4,8 @@
 ##
 ## - Lateness of espera(d) next to the pattern for long waits that spares the
 ##   processor, pause until 2 ms before the deadline and espera the rest, for
-##   d = 20 and 100 ms, taking turns. Both are timed as sondeo times espera:
-##   the deadline is reloj() just before, plus d. Written to
+##   d = 20 and 100 ms, taking turns. Both are timed from reloj() just
+##   before (plus d: the deadline) to the end espera returns. Written to
 ##   lateness_octave_long.csv and exceedance_octave_long.csv, in the columns
 ##   of octave_bench's files, so make bench tables and plots them alike.
 ## - Processor time of a one-second wait: espera(1000) against pause(1), by
