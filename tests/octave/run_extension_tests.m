@@ -1,15 +1,12 @@
 function failures = run_extension_tests(folder, tests)
 % run_extension_tests(FOLDER, TESTS): runs the test files in TESTS (a file
-% beside this one, or a cell of them; default extension_tests.m, then
-% reload_tests.m), inside Octave, against the reloj and espera in FOLDER,
-% and returns how many tests failed (a folder whose functions cannot be
-% found counts as one failure).
+% beside this one, or a cell of them) with Octave's test function, against
+% the reloj and espera in FOLDER, and returns how many tests failed (a
+% folder whose functions cannot be found counts as one failure). The checks
+% of reloj and espera themselves are in tests/suite, for both hosts.
 %
-%   octave-cli --norc --eval "addpath tests/octave; exit(run_extension_tests('dist/octave') > 0)"
+%   octave-cli --norc --eval "addpath tests/octave; exit(run_extension_tests('dist/octave', 'sondeo_tests.m') > 0)"
 
-  if nargin < 2
-    tests = {'extension_tests.m', 'reload_tests.m'};
-  end
   tests = cellstr(tests);
   addpath(folder);
   % Whatever else is on the path, the functions under test must be these.

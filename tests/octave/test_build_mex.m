@@ -3,7 +3,7 @@ function failures = test_build_mex(root, inputs)
 % the files and folders of ROOT, separated by spaces) into a fresh folder,
 % and builds reloj and espera from there with its build_mex into another, as
 % a user would, with compiler and linker flags of the user's own in the
-% environment. Then runs the extension tests against what it built, and
+% environment. Then runs the suite (tests/suite) against what it built, and
 % checks that the user's flags were used and ours prevailed, that it is
 % linked hardened, and that the build left nothing in the temporary folder.
 % Returns how many checks failed.
@@ -47,7 +47,7 @@ function failures = test_build_mex(root, inputs)
   end
 
   if built
-    failures += run_extension_tests(outdir);
+    failures += run_suite(outdir);
     files = {sprintf('"%s"', fullfile(outdir, 'reloj.mex')), sprintf('"%s"', fullfile(outdir, 'espera.mex'))};
     failures += system(['sh "' fullfile(root, 'tests', 'check_hardened.sh') '" ' strjoin(files, ' ')]) ~= 0;
     % What each extension was built with, from the options the compiler

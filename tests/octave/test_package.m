@@ -1,7 +1,7 @@
 function failures = test_package(tarball, scripts)
 % test_package(TARBALL, SCRIPTS): installs the Octave package with pkg
 % install into a private temporary prefix (never the user's or the system's
-% package lists), describes it, loads it, runs the extension tests against
+% package lists), describes it, loads it, runs the suite (tests/suite) against
 % what it installed, checks that the functions named in SCRIPTS (separated
 % by spaces) come with their help, uninstalls it and checks that nothing of
 % it is left. Returns how many checks failed.
@@ -28,7 +28,7 @@ function failures = test_package(tarball, scripts)
       printf('reloj is not the installed package''s but [%s]\n', which('reloj'));
       failures += 1;
     else
-      failures += run_extension_tests(folder);
+      failures += run_suite(folder);
     end
     names = regexp(strtrim(scripts), '\s+', 'split');
     for name = names(! cellfun(@isempty, names))
