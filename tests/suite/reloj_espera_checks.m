@@ -1,9 +1,11 @@
-function checks = reloj_espera_checks()
-% reloj_espera_checks  The checks run_suite makes, as {name, check}: each
-% check is called with the folder of the functions under test and raises an
-% error when what it checks does not hold ('suite:skip' when this host cannot
-% check it). Octave puts the function's name before an error message, MATLAB
-% does not, so messages are matched by their ending.
+function [checks, setup] = reloj_espera_checks()
+% reloj_espera_checks  The checks of reloj and espera that run_suite makes,
+% as {name, check}, and no setup: each check is called with the folder of the
+% functions under test and raises an error when what it checks does not hold
+% ('suite:skip' when this host cannot check it). Octave puts the function's
+% name before an error message, MATLAB does not, so messages are matched by
+% their ending.
+  setup = [];
   checks = {
     'wrong argument counts refused, each with its message',       @argument_counts
     'every result is one real double, also with no output asked', @one_double

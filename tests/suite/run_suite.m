@@ -1,9 +1,11 @@
 function failures = run_suite(folder)
-% run_suite  The checks of reloj and espera, in MATLAB and GNU Octave alike.
+% run_suite  The checks of reloj, espera and sondeo, in MATLAB and GNU Octave
+% alike.
 %
 %   run_suite(FOLDER) puts FOLDER first on the path, makes sure that reloj
 %   and espera are the compiled functions in it, runs every check against
-%   them and prints one line per check, then "N passed, N failed". A check
+%   them and sondeo beside them, and prints one line per check, then
+%   "N passed, N failed". A check
 %   that this host cannot make prints a line saying why and counts as
 %   neither. Called without an output, it ends with an error when a check
 %   failed, so that a CI step running it fails; failures = run_suite(FOLDER)
@@ -24,31 +26,51 @@ function failures = run_suite(folder)
 
   passed = 0;
   failures = 0;
-  for i = 1:size(reloj_espera_checks(), 1)
-    % The list afresh for each check: some checks clear functions, and a
-    % handle to a local function may not outlive that.
-    checks = reloj_espera_checks();
-    name = checks{i, 1};
-    check = checks{i, 2};
-    try
-      % Whatever else is on the path, and after whatever an earlier check
-      % cleared, the functions checked must be the ones in folder.
-      compiled_in(folder);
-      check(folder);
-      passed = passed + 1;
-      fprintf('ok    %s\n', name);
-    catch err
-      if strcmp(err.identifier, 'suite:skip')
-        fprintf('skip  %s: %s\n', name, err.message);
-      else
-        failures = failures + 1;
-        fprintf('FAIL  %s: %s\n', name, err.message);
+  % Each group of checks is a function that returns them as {name, check},
+  % and a setup (or []) whose result is handed to each of its checks.
+  for group = {@reloj_espera_checks, @sondeo_checks}
+    [checks, setup] = group{1}();
+    data = [];
+    setup_error = [];
+    if ~isempty(setup)
+      try
+        data = setup(folder);
+      catch setup_error
+      end
+    end
+    for i = 1:size(checks, 1)
+      % The list afresh for each check: some checks clear functions, and a
+      % handle to a local function may not outlive that.
+      checks = group{1}();
+      name = checks{i, 1};
+      check = checks{i, 2};
+      try
+        if ~isempty(setup_error)
+          rethrow(setup_error);
+        end
+        % Whatever else is on the path, and after whatever an earlier check
+        % cleared, the functions checked must be the ones in folder.
+        compiled_in(folder);
+        if isempty(setup)
+          check(folder);
+        else
+          check(folder, data);
+        end
+        passed = passed + 1;
+        fprintf('ok    %s\n', name);
+      catch err
+        if strcmp(err.identifier, 'suite:skip')
+          fprintf('skip  %s: %s\n', name, err.message);
+        else
+          failures = failures + 1;
+          fprintf('FAIL  %s: %s\n', name, err.message);
+        end
       end
     end
   end
   fprintf('%d passed, %d failed\n', passed, failures);
   if nargout == 0 && failures > 0
-    error('suite:failed', '%d of the checks of reloj and espera failed in %s', failures, folder);
+    error('suite:failed', '%d checks failed in %s', failures, folder);
   end
 end
 

@@ -1,0 +1,241 @@
+function [checks, setup] = sondeo_checks()
+% sondeo_checks  The checks of sondeo, as {name, check}: the one beside reloj
+% and espera where there is one, else the one on the path (an Octave package
+% keeps it apart from its compiled functions). The setup runs it twice, for 2 s with its figure drawn into
+% a PNG file and for 1 s without a figure, and each check is handed what
+% those runs returned and printed. Its figures depend on the machine: only
+% what holds on any machine is checked. Nothing is shown on a screen.
+  checks = {
+    'sondeo is the one beside reloj and espera',                     @beside
+    'sondeo returns every field, each cost a positive number',       @fields
+    'lateness: every wait kept, percentiles of nearest rank',        @lateness
+    'the table and the verdict give the same figures',               @table_and_verdict
+    'gaps: over a threshold of 10, 20, 50 ... us, counts that agree', @gaps
+    'sondeo keeps to the time asked',                                @time_budget
+    'printed: every part, the verdict whole, lines of 100 at most',  @printed
+    'the figure goes to a PNG file, and no figure stays open',       @figure_file
+    'without a display, a note instead of a figure',                 @no_display
+    'bad arguments refused, each with a message naming the fault',   @bad_arguments
+  };
+  setup = @run_sondeo;
+end
+
+function runs = run_sondeo(~)
+  if isempty(which('sondeo'))
+    error('suite:skip', 'no sondeo on the path');
+  end
+  png = [tempname() '.png'];
+  r = [];
+  r1 = [];
+  started = tic();
+  out = evalc('r = sondeo(2, ''file'', png);');
+  took = toc(started);
+  out1 = evalc('r1 = sondeo(1, ''Plot'', false);');
+  runs = struct('r', r, 'out', out, 'png', png, 'took', took, 'r1', r1, 'out1', out1);
+end
+
+function beside(folder, ~)
+  if ~exist(fullfile(folder, 'sondeo.m'), 'file')
+    error('suite:skip', 'no sondeo.m in %s; the one on the path is checked, %s', folder, which('sondeo'));
+  end
+  assert(strcmp(fileparts(which('sondeo')), fileparts(which('reloj'))), 'sondeo is [%s], reloj [%s]', ...
+         which('sondeo'), which('reloj'));
+end
+
+function fields(~, runs)
+  r = runs.r;
+  want = {'seconds'; 'elapsed_s'; 'platform'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us'; 'toc_cost_us';
+          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'pause'; 'gaps'; 'verdict'};
+  assert(isequal(sort(fieldnames(r)), sort(want)), 'fields: %s', strjoin(fieldnames(r)', ', '));
+  assert(isequal(r.seconds, 2) && isequal(r.durations_ms, [0.1 1 10]), 'seconds %g, durations %s', ...
+         r.seconds, mat2str(r.durations_ms));
+  for f = {'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', 'reloj_min_interval_us', 'toc_min_interval_us'}
+    x = r.(f{1});
+    assert(isscalar(x) && isfinite(x) && x > 0, '%s = %g', f{1}, x);
+  end
+end
+
+% No 99th percentile from fewer than 100 waits, where it would be the worst:
+% at 1 s the 10 ms waits are that few, at 2 s the 0.1 ms ones are not.
+function lateness(~, runs)
+  for run = {runs.r, runs.r1}
+    for way = {'espera', 'pause'}
+      s = run{1}.(way{1});
+      assert(isequal(sort(fieldnames(s)), sort({'waits'; 'median_us'; 'p99_us'; 'worst_us'; 'late_us'})), ...
+             '%s: fields %s', way{1}, strjoin(fieldnames(s)', ', '));
+      assert(isequal(cellfun(@numel, s.late_us), s.waits) && all(s.waits >= 1), '%s: waits %s', ...
+             way{1}, mat2str(s.waits));
+      for k = 1:3
+        x = s.late_us{k};
+        n = numel(x);
+        what = sprintf('%s(%g) of sondeo(%g)', way{1}, run{1}.durations_ms(k), run{1}.seconds);
+        assert(all(x > 0), '%s ended before its deadline', what);
+        quantiles = {0.5, s.median_us(k); 1, s.worst_us(k)};
+        if n < 100
+          assert(isnan(s.p99_us(k)), '%s: a p99 from %d waits', what, n);
+        else
+          quantiles(end + 1, :) = {0.99, s.p99_us(k)}; %#ok<AGROW>
+        end
+        for q = quantiles'
+          assert(sum(x <= q{2}) >= q{1} * n && sum(x < q{2}) < q{1} * n, '%s: %g is not the %g quantile', ...
+                 what, q{2}, q{1});
+        end
+      end
+    end
+    % They take turns, and the shorter the wait, the more of them.
+    assert(isequal(run{1}.espera.waits, run{1}.pause.waits), 'espera and pause did not take turns');
+    assert(all(diff(run{1}.espera.waits) < 0), 'waits: %s', mat2str(run{1}.espera.waits));
+  end
+  assert(isnan(runs.r1.espera.p99_us(3)) && ~isnan(runs.r.espera.p99_us(1)), 'p99 taken or not: %s, %s', ...
+         mat2str(runs.r1.espera.p99_us), mat2str(runs.r.espera.p99_us));
+  % Only at 0.1 ms: on a busy machine the scheduler takes the processor from
+  % a long spin more readily than from a sleeper, and 10 ms waits are few.
+  assert(runs.r.espera.median_us(1) < runs.r.pause.median_us(1), 'espera(0.1) %g us late, pause %g', ...
+         runs.r.espera.median_us(1), runs.r.pause.median_us(1));
+end
+
+% The table shows "-" for a 99th percentile not taken; the verdict names
+% each duration that has one, with the figures of the table, and no other.
+function table_and_verdict(~, runs)
+  for run = {runs.r, runs.out; runs.r1, runs.out1}'
+    res = run{1};
+    text = run{2};
+    v = res.verdict;
+    for k = 1:3
+      d = res.durations_ms(k);
+      table_rows = {sprintf('espera(%g)', d), res.espera; sprintf('pause(%g)', d / 1000), res.pause};
+      for w = 1:2
+        label = table_rows{w, 1};
+        s = table_rows{w, 2};
+        cells = regexp(text, [regexptranslate('escape', label) ' +(\d+) +(\S+) +(\S+) +(\S+)'], 'tokens', 'once');
+        assert(numel(cells) == 4, 'no row %s', label);
+        assert(str2double(cells{1}) == s.waits(k), 'row %s: %s waits', label, cells{1});
+        assert(strcmp(cells{3}, '-') == isnan(s.p99_us(k)), 'row %s: p99 %s', label, cells{3});
+        said = regexp(v, [regexptranslate('escape', label) ' (end )?within (\S+) us'], 'tokens', 'once');
+        if isnan(s.p99_us(k))
+          assert(isempty(said) && isempty(strfind(v, sprintf('for %g ms', d))), 'verdict: %s', v);
+        else
+          assert(~isempty(said), 'verdict has no %s: %s', label, v);
+          assert(abs(str2double(said{end}) - s.p99_us(k)) <= 0.05 * s.p99_us(k), 'verdict %s for %s, p99 %g', ...
+                 said{end}, label, s.p99_us(k));
+        end
+      end
+    end
+  end
+end
+
+% reloj() read for a quarter of the time after the costs of calls, over a
+% threshold on the 1-2-5 scale, so that it stays put from run to run.
+function gaps(~, runs)
+  r = runs.r;
+  g = r.gaps;
+  assert(g.threshold_us >= 10 && any(abs(g.threshold_us ./ (10 .^ floor(log10(g.threshold_us)) * [1 2 5]) - 1) < 1e-9), ...
+         'threshold %g us', g.threshold_us);
+  assert(g.span_s > 0.2 * r.elapsed_s && g.span_s < r.elapsed_s, 'read for %g of %g s', g.span_s, r.elapsed_s);
+  assert(g.count >= 0 && g.count == fix(g.count), 'count %g', g.count);
+  assert(abs(g.per_second - g.count / g.span_s) <= 1e-9 * g.per_second, 'per second %g', g.per_second);
+  if g.count == 0
+    assert(g.share_pct == 0 && g.longest_us == 0, 'no gaps, yet share %g, longest %g', g.share_pct, g.longest_us);
+  else
+    assert(g.longest_us > g.threshold_us, 'longest %g us', g.longest_us);
+    % The gaps' total lies between count times the threshold and count times the longest.
+    total_us = g.share_pct / 100 * g.span_s * 1e6;
+    assert(g.count * g.threshold_us <= total_us && total_us <= g.count * g.longest_us * (1 + 1e-9), ...
+           '%d gaps over %g us, longest %g, in total %g us', g.count, g.threshold_us, g.longest_us, total_us);
+  end
+end
+
+% The parts end on deadlines, so never less; the margin for more is wide,
+% for a loaded machine, and wider for the figure.
+function time_budget(~, runs)
+  assert(runs.r.elapsed_s >= 2 && runs.r.elapsed_s < 2 * 2, 'measuring took %g s', runs.r.elapsed_s);
+  assert(runs.took >= runs.r.elapsed_s && runs.took < runs.r.elapsed_s + 30, 'the call took %g s', runs.took);
+end
+
+function printed(~, runs)
+  out = runs.out;
+  for part = {'reloj()', 'tic', 'toc(id)', 'shortest interval between calls', 'processor away', ...
+              ['written to ' runs.png]}
+    assert(~isempty(strfind(out, part{1})), 'not printed: [%s]', part{1});
+  end
+  assert(~isempty(strfind(regexprep(out, '\s+', ' '), ['Verdict: ' runs.r.verdict])), 'verdict: [%s]', runs.r.verdict);
+  % Less the file's name, which is as long as the caller made it.
+  assert(max(cellfun(@numel, strsplit(strrep(out, runs.png, 'F'), char(10)))) <= 100, ...
+         'a line longer than 100 characters');
+end
+
+function figure_file(~, runs)
+  f = fopen(runs.png, 'r');
+  assert(f >= 0, 'no %s', runs.png);
+  signature = fread(f, 8)';
+  fclose(f);
+  delete(runs.png);
+  assert(isequal(signature, [137 80 78 71 13 10 26 10]), '%s is no PNG', runs.png);
+  assert(isempty(get(0, 'children')), 'a figure is open');
+end
+
+% Where there is a display sondeo(1) would show its figure: not in a test.
+% No output asked, no struct printed.
+function no_display(~, runs)
+  screen = get(0, 'ScreenSize');
+  if screen(3) > 1
+    error('suite:skip', 'this host has a display, where sondeo shows its figure');
+  end
+  out = evalc('sondeo(1)');
+  assert(~isempty(strfind(out, 'No display')), 'no note: %s', out);
+  assert(isempty(strfind(out, 'ans =')), 'a result printed');
+  assert(isempty(strfind(runs.out1, 'No display')), 'a note where no figure was asked for');
+  assert(isempty(get(0, 'children')), 'a figure is open');
+end
+
+% Refused before anything is measured: each accepted call would take a second
+% at least.
+function bad_arguments(~, ~)
+  time_msg = 'seconds from 1 to 3600';
+  plot_msg = '''plot'' takes true or false';
+  file_msg = '''file'' takes the name of a PNG file';
+  cases = {
+    % arguments                                 part of the message
+    {'10'},                                     time_msg
+    {NaN},                                      time_msg
+    {Inf},                                      time_msg
+    {0.5},                                      time_msg
+    {-1},                                       time_msg
+    {3601},                                     time_msg
+    {int8(0)},                                  time_msg
+    {[]},                                       time_msg
+    {[1 2]},                                    time_msg
+    {1 + 2i},                                   time_msg
+    {true},                                     time_msg
+    {{5}},                                      time_msg
+    {1, 'plot'},                                'pairs'
+    {1, 'plot', false, 'file'},                 'pairs'
+    {1, 'colour', 'red'},                       'unknown option ''colour'''
+    {1, 5, true},                               'option name'
+    {1, 'plot', 'yes'},                         plot_msg
+    {1, 'Plot', 2},                             plot_msg
+    {1, 'plot', NaN},                           plot_msg
+    {1, 'plot', [true false]},                  plot_msg
+    {1, 'file', 5},                             file_msg
+    {1, 'file', ''},                            file_msg
+    {1, 'file', ['a.png'; 'b.png']},            file_msg
+    {1, 'file', fullfile(tempname(), 'x.png')}, 'there is no folder'
+  };
+  started = tic();
+  wrong = {};
+  for i = 1:size(cases, 1)
+    err = [];
+    try
+      evalc('sondeo(cases{i, 1}{:});');
+    catch err
+    end
+    if isempty(err)
+      wrong{end + 1} = sprintf('case %d was accepted', i); %#ok<AGROW>
+    elseif ~strcmp(err.identifier, 'sondeo:badArgument') || ~strncmp(err.message, 'sondeo: ', 8) ...
+        || isempty(strfind(err.message, cases{i, 2}))
+      wrong{end + 1} = sprintf('case %d: %s [%s]', i, err.identifier, err.message); %#ok<AGROW>
+    end
+  end
+  assert(isempty(wrong), '%s', strjoin(wrong, '; '));
+  assert(toc(started) < size(cases, 1), 'refusing took %g s', toc(started));
+end
