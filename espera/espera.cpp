@@ -33,12 +33,12 @@ double firstElement(const mxArray* array) {
 double espera(const mxArray* const* inputs) {
     // Read before the wait, so the start reading follows every host call.
     const double durationMs = firstElement(inputs[0]);
-    const std::optional<timing::WaitEnd> wait = timing::spinWait(durationMs);
-    if (!wait) {
+    const timing::WaitEnd wait = timing::spinWait(durationMs, [] { return false; });
+    if (wait.outcome == timing::WaitOutcome::noDeadline) {
         mexErrMsgTxt("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
         return 0.0;  // not reached: the host's error call does not return
     }
-    return timing::countToMsDivideFirst(wait->end, wait->frequency);
+    return timing::countToMsDivideFirst(wait.end, wait.frequency);
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // libFuzzer target on the busy wait: any 8 bytes as the duration, any
-// frequency, any start reading, on a counter that advances by a fuzzed step.
+// frequency, any start reading, on a counter that advances by a fuzzed step,
+// and a host that asks the wait to stop at a fuzzed question (or never).
 // Every input must be refused, or end at once at the start reading, or end at
-// the first reading at or past its deadline; a wait that reads the counter
-// more often than its tick count allows is stopped and reported instead of
-// left spinning. The sanitizers report anything undefined on the way.
+// the first reading at or past its deadline, or end at the reading at which
+// it was asked to stop; the host must be asked first at the start, then no
+// more than once a millisecond of ticks, and never in the last millisecond. A
+// wait that reads the counter more often than its tick count allows is
+// stopped and reported instead of left spinning. The sanitizers report
+// anything undefined on the way.
 //
-// Input: duration bits, frequency, start, step; 8 bytes each, little-endian,
-// missing bytes zero.
+// Input: duration bits, frequency, start, step, the question that interrupts
+// (0: none); 8 bytes each, little-endian, missing bytes zero.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -62,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t start = take(data, size);
     std::uint64_t step = take(data, size);
     if (step == 0) step = 1;
+    const std::uint64_t interruptAt = take(data, size);
 
     // What the wait owes this input: a deadline start + ticks, where ticks is
     // the tick value (ms * 0.001) * frequency truncated, if that is a whole
@@ -77,7 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A wait makes at most ceil(ticks / step) readings after the start.
     Counter counter{start, step, ticks == 0 ? 0 : ticks / step + 1};
-    const auto wait = timing::spinWaitOn(durationMs, std::ref(counter), [&] { return frequency; });
+    const std::uint64_t interval = timing::interruptPollTicks(frequency);
+    std::uint64_t questions = 0, firstAskedAt = 0, lastAskedAt = 0;
+    bool tooOften = false;
+    const auto host = [&] {
+        if (questions > 0 && counter.latest - lastAskedAt < interval) tooOften = true;
+        if (questions == 0) firstAskedAt = counter.latest;
+        lastAskedAt = counter.latest;
+        return ++questions == interruptAt;
+    };
+    const timing::WaitEnd wait = timing::spinWaitOn(durationMs, std::ref(counter), [&] { return frequency; }, host);
 
     const auto expect = [&](bool holds, const char* fault) {
         if (holds) return;
@@ -88,19 +102,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     expect(!counter.overrun, "read the counter more often than its tick count allows");
     if (refused) {
-        expect(!wait, "waited where no deadline exists");
+        expect(wait.outcome == timing::WaitOutcome::noDeadline, "waited where no deadline exists");
         expect(counter.reads == 1, "read the counter again after refusing");
+        expect(questions == 0, "asked the host without a deadline");
         return 0;
     }
-    expect(wait.has_value(), "refused a duration that has a deadline");
-    expect(wait->frequency == frequency, "returned another frequency");
+    expect(wait.outcome != timing::WaitOutcome::noDeadline, "refused a duration that has a deadline");
+    expect(wait.frequency == frequency, "returned another frequency");
     if (ticks == 0) {
-        expect(wait->end == start && counter.reads == 1, "waited with nothing to wait for");
+        expect(wait.outcome == timing::WaitOutcome::reached && wait.end == start && counter.reads == 1,
+               "waited with nothing to wait for");
+        expect(questions == 0, "asked the host with nothing to wait for");
         return 0;
     }
     const std::uint64_t deadline = start + ticks;
-    expect(wait->end == counter.latest, "did not end at its last reading");
-    expect(wait->end >= deadline, "ended before its deadline");
+    expect(wait.end == counter.latest, "did not end at its last reading");
+    expect(!tooOften, "asked the host more than once a millisecond of ticks");
+    if (questions > 0) {
+        expect(firstAskedAt == start, "did not ask the host first at the start");
+        expect(deadline - lastAskedAt > interval, "asked the host in the last millisecond");
+    }
+    if (wait.outcome == timing::WaitOutcome::interrupted) {
+        expect(questions == interruptAt, "ended as interrupted when the host had not asked");
+        expect(wait.end == lastAskedAt, "read on after the host asked to stop");
+        return 0;
+    }
+    expect(questions < interruptAt || interruptAt == 0, "went on after the host asked to stop");
+    expect(ticks <= interval || questions > 0, "never asked the host in a wait of over a millisecond");
+    expect(wait.end >= deadline, "ended before its deadline");
     expect(counter.previous < deadline, "went on reading past its deadline");
     return 0;
 }

@@ -1,10 +1,13 @@
-// The clock's conversions and the busy wait, on a scripted counter: exact
-// doubles and exact tick counts, whatever the platform.
+// The clock's conversions and the busy wait, on a scripted counter and host:
+// exact doubles, exact tick counts and when the host is asked, whatever the
+// platform.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "timing/spin_wait.hpp"
@@ -60,6 +63,15 @@ struct ScriptedCounter {
     }
 };
 
+// A host that is never asked to stop the wait; counts how often it is asked.
+struct QuietHost {
+    int asked = 0;
+    bool operator()() {
+        ++asked;
+        return false;
+    }
+};
+
 struct WaitCase {
     const char* name;
     double durationMs;
@@ -101,39 +113,132 @@ TEST(SpinWait, TicksAreTruncatedFromDurationTimesMilliTimesFrequency) {
         // Start, then one reading short of the deadline, then the deadline.
         ScriptedCounter counter{{c.start}};
         if (waits) counter.readings.insert(counter.readings.end(), {c.deadline - 1, c.deadline});
-        const auto wait = timing::spinWaitOn(c.durationMs, std::ref(counter), [&] { return c.frequency; });
-        ASSERT_EQ(wait.has_value(), !c.refused);
+        QuietHost host;
+        const timing::WaitEnd wait =
+            timing::spinWaitOn(c.durationMs, std::ref(counter), [&] { return c.frequency; }, std::ref(host));
+        EXPECT_EQ(wait.outcome, c.refused ? timing::WaitOutcome::noDeadline : timing::WaitOutcome::reached);
         EXPECT_EQ(counter.reads, counter.readings.size());
+        if (!waits) {
+            EXPECT_EQ(host.asked, 0);
+        }
         if (c.refused) continue;
-        EXPECT_EQ(wait->end, c.deadline);
-        EXPECT_EQ(wait->frequency, c.frequency);
+        EXPECT_EQ(wait.end, c.deadline);
+        EXPECT_EQ(wait.frequency, c.frequency);
     }
 }
 
 TEST(SpinWait, EndsAtTheFirstReadingAtOrPastTheDeadline) {
     ScriptedCounter counter{{100, 101, 150, 1099, 1250, 1300}};
-    const auto wait = timing::spinWaitOn(0.1, std::ref(counter), [] { return std::uint64_t{kTenMHz}; });
-    ASSERT_TRUE(wait.has_value());
-    EXPECT_EQ(wait->end, 1250u);  // deadline 1100: 1099 is short of it
+    const timing::WaitEnd wait =
+        timing::spinWaitOn(0.1, std::ref(counter), [] { return std::uint64_t{kTenMHz}; }, QuietHost{});
+    EXPECT_EQ(wait.outcome, timing::WaitOutcome::reached);
+    EXPECT_EQ(wait.end, 1250u);  // deadline 1100: 1099 is short of it
     EXPECT_EQ(counter.reads, 5u);
 }
 
-TEST(SpinWait, FrequencyIsReadOnceAfterTheStart) {
+TEST(SpinWait, FrequencyIsReadOnceAfterTheStartAndBeforeTheHostIsAsked) {
     std::vector<char> order;
-    ScriptedCounter counter{{0, 5000}};
-    const auto wait = timing::spinWaitOn(
-        0.5, [&] { order.push_back('c'); return counter(); },
-        [&] { order.push_back('f'); return std::uint64_t{kTenMHz}; });
-    ASSERT_TRUE(wait.has_value());
-    EXPECT_EQ(std::string(order.begin(), order.end()), "cfc");
+    ScriptedCounter counter{{0, 20000}};
+    const timing::WaitEnd wait = timing::spinWaitOn(
+        2, [&] { order.push_back('c'); return counter(); },
+        [&] { order.push_back('f'); return std::uint64_t{kTenMHz}; },
+        [&] { order.push_back('i'); return false; });
+    EXPECT_EQ(wait.outcome, timing::WaitOutcome::reached);
+    EXPECT_EQ(std::string(order.begin(), order.end()), "cfic");
+}
+
+// A counter that starts at start and advances by step ticks a reading, and a
+// host that notes the reading at which it is asked.
+struct SteppingCounter {
+    std::uint64_t latest, step;
+    std::size_t reads = 0;
+    std::uint64_t operator()() {
+        if (reads++ > 0) latest += step;
+        return latest;
+    }
+};
+
+struct PollCase {
+    const char* name;
+    double durationMs;
+    std::uint64_t frequency, step;
+    std::size_t questions;
+};
+
+TEST(SpinWait, AsksTheHostAboutOnceAMillisecondButNotInTheLast) {
+    const PollCase cases[] = {
+        // Asked at 0, 10500, 21000, 31500; 40600 is within a millisecond of 50000.
+        {"five_ms_at_10_MHz", 5, kTenMHz, 700, 4},
+        {"nanosecond_counter", 20, 1000000000, 333, 19},
+        {"just_over_a_ms_asks_at_the_start", 1.01, kTenMHz, 7, 1},
+        {"a_ms_never_asks", 1, kTenMHz, 7, 0},
+        {"less_never_asks", 0.5, 1000000000, 3, 0},
+        // Readings further apart than a millisecond: asked at each, but for
+        // the last millisecond's.
+        {"slow_reads", 10, kTenMHz, 25000, 4},
+        // Under a thousand ticks a second: asked every tick but the last.
+        {"frequency_under_1000", 1000, 100, 1, 99},
+    };
+    for (const PollCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::uint64_t start = 5000000;
+        SteppingCounter counter{start, c.step};
+        std::vector<std::uint64_t> askedAt;
+        const timing::WaitEnd wait = timing::spinWaitOn(
+            c.durationMs, std::ref(counter), [&] { return c.frequency; },
+            [&] { askedAt.push_back(counter.latest); return false; });
+        const std::uint64_t ticks = static_cast<std::uint64_t>((c.durationMs * 0.001) * double(c.frequency));
+        const std::uint64_t deadline = start + ticks;
+        const std::uint64_t interval = timing::interruptPollTicks(c.frequency);
+        EXPECT_EQ(wait.outcome, timing::WaitOutcome::reached);
+        EXPECT_GE(wait.end, deadline);
+        EXPECT_LT(wait.end - c.step, deadline);
+        ASSERT_EQ(askedAt.size(), c.questions);
+        if (askedAt.empty()) continue;
+        EXPECT_EQ(askedAt.front(), start);  // a request already pending ends it at once
+        for (std::size_t i = 1; i < askedAt.size(); ++i) {
+            EXPECT_GE(askedAt[i] - askedAt[i - 1], interval) << "question " << i;
+            EXPECT_LT(askedAt[i] - askedAt[i - 1], interval + c.step) << "question " << i;
+        }
+        EXPECT_GT(deadline - askedAt.back(), interval) << "asked in the last millisecond";
+    }
+}
+
+struct InterruptCase {
+    const char* name;
+    double durationMs;
+    int askedWhenInterrupted;
+    std::uint64_t end;
+};
+
+TEST(SpinWait, AnInterruptEndsTheWaitAtOnce) {
+    // 10 MHz, start 0, 1000 ticks a reading: asked at 0, 10000, 20000, ...
+    const InterruptCase cases[] = {
+        {"pending_before_the_wait", 5, 1, 0},
+        {"third_question", 5, 3, 20000},
+        {"years", 1e12, 2, 10000},
+    };
+    for (const InterruptCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SteppingCounter counter{0, 1000};
+        int asked = 0;
+        const timing::WaitEnd wait = timing::spinWaitOn(
+            c.durationMs, std::ref(counter), [] { return std::uint64_t{kTenMHz}; },
+            [&] { return ++asked == c.askedWhenInterrupted; });
+        EXPECT_EQ(wait.outcome, timing::WaitOutcome::interrupted);
+        EXPECT_EQ(wait.end, c.end);
+        EXPECT_EQ(wait.frequency, kTenMHz);
+        EXPECT_EQ(asked, c.askedWhenInterrupted);
+        EXPECT_EQ(counter.reads, c.end / 1000 + 1) << "read on after the interrupt";
+    }
 }
 
 TEST(SpinWait, PlatformCounterWaitsAtLeastTheTicks) {
     const std::uint64_t before = timing::readCounter();
-    const auto wait = timing::spinWait(2.0);
-    ASSERT_TRUE(wait.has_value());
-    EXPECT_EQ(wait->frequency, timing::readFrequency());
-    EXPECT_GE(wait->end - before, static_cast<std::uint64_t>(2.0 * 0.001 * timing::u64ToDouble(wait->frequency)));
+    const timing::WaitEnd wait = timing::spinWait(2.0, QuietHost{});
+    EXPECT_EQ(wait.outcome, timing::WaitOutcome::reached);
+    EXPECT_EQ(wait.frequency, timing::readFrequency());
+    EXPECT_GE(wait.end - before, static_cast<std::uint64_t>(2.0 * 0.001 * timing::u64ToDouble(wait.frequency)));
 }
 
 }  // namespace
