@@ -24,22 +24,32 @@ function build_mex(outdir)
   root = fileparts(mfilename('fullpath'));
 
   % What differs by platform or by host is a source file of its own, chosen
-  % here, one line each (paths relative to root).
+  % here, one line each (paths relative to root): the clock, and where the
+  % host keeps its interrupt request (Ctrl+C), which espera reads: MATLAB in
+  % its libut, looked up at run time on Windows and referenced weakly
+  % elsewhere; Octave in its own interrupt state.
   if ispc
     chosen = {fullfile('timing', 'clock_windows.cpp')};
+    interrupt = fullfile('gateway', 'interrupt_libut_windows.cpp');
   elseif ismac
     chosen = {fullfile('timing', 'clock_macos.cpp')};
+    interrupt = fullfile('gateway', 'interrupt_libut_weak.cpp');
   else
     chosen = {fullfile('timing', 'clock_posix.cpp')};
+    interrupt = fullfile('gateway', 'interrupt_libut_weak.cpp');
   end
   if exist('OCTAVE_VERSION', 'builtin') ~= 0
     build = @build_octave;
+    interrupt = fullfile('gateway', 'interrupt_octave.cpp');
   else
     build = @build_matlab;
   end
 
   for name = toolbox_list(root, 'TOOLBOX_EXTENSIONS')
     sources = [{fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp')}, chosen];
+    if strcmp(name{1}, 'espera')
+      sources{end+1} = interrupt;  % it waits, so it asks whether to stop
+    end
     build(root, outdir, name{1}, sources);
     copy_help_file(root, name{1}, outdir);
     fprintf('built %s in %s\n', name{1}, outdir);
@@ -156,6 +166,11 @@ function build_matlab(root, outdir, name, sources)
   end
   if isunix && ~ismac
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];
+  end
+  if ismac
+    % The macOS linker wants every symbol found at link time; libut's
+    % interrupt calls are found when the extension is loaded, or stay null.
+    flags{end+1} = 'LDFLAGS=$LDFLAGS -Wl,-U,_utIsInterruptPending -Wl,-U,_utSetInterruptPending';
   end
   % The 64-bit array interface of R2017b: R2018a's mex (MATLAB 9.4) and
   % later name it -R2017b; R2017b's own mex knows only -largeArrayDims.

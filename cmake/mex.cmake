@@ -2,13 +2,15 @@
 # NAME.mexa64 on Linux, from the clock, the gateway and the function's own
 # sources, written to MEX_OUTPUT_DIR with its help text NAME.m. Everything
 # that differs by platform is chosen here, by file: the clock, the export
-# list, the host's libraries.
+# list, the host's libraries, where the host keeps its interrupt request
+# (MEX_INTERRUPT_SOURCE, for the functions that wait).
 
 set(MEX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 if(WIN32)
   set(MEX_SUFFIX .mexw64)
   set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock_windows.cpp)
+  set(MEX_INTERRUPT_SOURCE ${MEX_SOURCE_DIR}/gateway/interrupt_libut_windows.cpp)
   set(MEX_PLATFORM_SOURCES
       ${MEX_CLOCK_SOURCE}
       ${MEX_SOURCE_DIR}/gateway/entry_windows.cpp
@@ -39,6 +41,7 @@ if(WIN32)
 else()
   set(MEX_SUFFIX .mexa64)
   set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock_posix.cpp)
+  set(MEX_INTERRUPT_SOURCE ${MEX_SOURCE_DIR}/gateway/interrupt_libut_weak.cpp)
   set(MEX_PLATFORM_SOURCES ${MEX_CLOCK_SOURCE})
   # Linked against the stand-in libmx.so and libmex.so for their names only:
   # the extension records them as needed libraries and the host, which has

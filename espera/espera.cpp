@@ -1,6 +1,8 @@
 // espera(ms): busy-waits ms milliseconds on the counter and returns the time
-// the wait ended, in counter milliseconds (the scale of reloj).
+// the wait ended, in counter milliseconds (the scale of reloj). Ctrl+C in the
+// host ends the wait with an error.
 #include "gateway/gateway.hpp"
+#include "gateway/interrupt.hpp"
 #include "timing/spin_wait.hpp"
 
 namespace {
@@ -33,10 +35,19 @@ double firstElement(const mxArray* array) {
 double espera(const mxArray* const* inputs) {
     // Read before the wait, so the start reading follows every host call.
     const double durationMs = firstElement(inputs[0]);
-    const timing::WaitEnd wait = timing::spinWait(durationMs, [] { return false; });
-    if (wait.outcome == timing::WaitOutcome::noDeadline) {
-        mexErrMsgTxt("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
-        return 0.0;  // not reached: the host's error call does not return
+    const timing::WaitEnd wait = timing::spinWait(durationMs, gateway::InterruptPoll{});
+    switch (wait.outcome) {
+        case timing::WaitOutcome::reached:
+            break;
+        case timing::WaitOutcome::interrupted:
+            // Taken before the error: the host would otherwise stop the next
+            // command with the same request.
+            gateway::clearInterrupt();
+            mexErrMsgTxt("espera was interrupted before the end of its wait.");
+            return 0.0;  // not reached: the host's error call does not return
+        case timing::WaitOutcome::noDeadline:
+            mexErrMsgTxt("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
+            return 0.0;
     }
     return timing::countToMsDivideFirst(wait.end, wait.frequency);
 }

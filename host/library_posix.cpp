@@ -24,4 +24,13 @@ bool isLibraryLoaded(const std::string& path) {
     return library != nullptr;
 }
 
+void loadLibut() {}
+
+LibutCalls findLibutCalls() {
+    // Where the extension's weak references resolve: the libraries every
+    // library loaded with the program needs, libmx's libut among them.
+    return {reinterpret_cast<bool (*)()>(dlsym(RTLD_DEFAULT, "utIsInterruptPending")),
+            reinterpret_cast<bool (*)(bool)>(dlsym(RTLD_DEFAULT, "utSetInterruptPending"))};
+}
+
 }  // namespace host

@@ -46,4 +46,14 @@ bool isLibraryLoaded(const std::string& path) {
     return !wide.empty() && GetModuleHandleW(wide.c_str()) != nullptr;
 }
 
+void loadLibut() { LoadLibraryW(L"libut.dll"); }
+
+LibutCalls findLibutCalls() {
+    // As the extension looks: in the libut.dll loaded now, if any.
+    const HMODULE libut = GetModuleHandleW(L"libut.dll");
+    if (libut == nullptr) return {};
+    return {reinterpret_cast<bool (*)()>(findSymbol(libut, "utIsInterruptPending")),
+            reinterpret_cast<bool (*)(bool)>(findSymbol(libut, "utSetInterruptPending"))};
+}
+
 }  // namespace host

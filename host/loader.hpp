@@ -56,4 +56,17 @@ void closeLibrary(void* library);
 // Whether the library at path is loaded in this process now.
 bool isLibraryLoaded(const std::string& path);
 
+// The host's interrupt request (Ctrl+C), kept by libut, which a MATLAB
+// process has loaded before any extension. On Linux the stand-in's libmx
+// needs libut, as MATLAB's does, so loadLibut has nothing to do; on Windows it
+// loads libut.dll from the program's folder, for the life of the process.
+void loadLibut();
+struct LibutCalls {
+    bool (*isInterruptPending)();
+    bool (*setInterruptPending)(bool);
+};
+// libut's calls as an extension finds them in this process: null where there
+// are none.
+LibutCalls findLibutCalls();
+
 }  // namespace host

@@ -1,5 +1,5 @@
-// The stand-in host: our own libmx and libmex, with the calls the extensions
-// use, for running them where the real host is not installed.
+// The stand-in host: our own libmx, libmex and libut, with the calls the
+// extensions use, for running them where the real host is not installed.
 //
 // It keeps the promises the extensions rely on: mxCreateDoubleMatrix_730
 // gives a 1x1 real double, mxGetPr gives no pointer for an empty array, and
@@ -41,6 +41,10 @@ bool mxIsSparse(const mxArray* array);
 std::size_t* mxGetJc_730(const mxArray* array);
 std::size_t* mxGetIr_730(const mxArray* array);
 void mexErrMsgTxt(const char* message);
+// libut: the interrupt request that Ctrl+C raises, for the whole process.
+// Setting it returns the request there was before.
+bool utIsInterruptPending(void);
+bool utSetInterruptPending(bool pending);
 
 // Stand-in only: make arrays of any class, zero-filled, for inputs: the
 // element data ends right before an unreadable page, so a read past it

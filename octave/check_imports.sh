@@ -1,7 +1,8 @@
 #!/bin/sh
 # check_imports.sh DIR: the Octave extensions in DIR export the two entry
-# points and nothing else, call no host function beyond their own few, and
-# are linked hardened.
+# points and nothing else, call no host function beyond their own few (espera
+# also Octave's interrupt state, to end a wait on Ctrl+C), and are linked
+# hardened.
 set -u
 failures=0
 expect() {  # expect WHAT ACTUAL EXPECTED
@@ -11,11 +12,16 @@ lines() { tr '\n' ' ' | sed 's/ $//'; }
 
 for name in reloj espera; do
     file=$1/$name.mex
-    want="mexErrMsgTxt mxCreateDoubleMatrix mxGetPr"
-    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix mxGetIr mxGetJc mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
+    want="mexErrMsgTxt mxCreateDoubleMatrix mxGetPr" interrupt=""
+    if [ "$name" = espera ]; then
+        want="mexErrMsgTxt mxCreateDoubleMatrix mxGetIr mxGetJc mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
+        interrupt="octave_handle_signal octave_interrupt_state octave_signal_caught"
+    fi
     expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
         "mexFunction mexfilerequiredapiversion"
     expect "$name host calls" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
+    expect "$name interrupt state" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^octave_/ {print $2}' | sort | lines)" \
+        "$interrupt"
     sh "$(dirname "$0")/../tests/check_hardened.sh" "$file" || failures=$((failures + 1))
 done
 [ $failures -eq 0 ] && echo "octave imports: all checks passed"

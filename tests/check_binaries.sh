@@ -1,9 +1,11 @@
 #!/bin/sh
 # check_binaries.sh SUFFIX DIR SOURCE-DIR
 # What the host and a user's machine see of the built extensions: exactly two
-# exports, imports from the host and the kernel only; on Windows the
-# load-anywhere protections, unwind tables a foreign unwinder can walk and
-# byte-for-byte reproducible builds; on Linux hardened linking.
+# exports, imports from the host and the kernel only; the host's interrupt
+# calls (libut's) never imported, only looked up at run time (Windows) or
+# referenced weakly (Linux); on Windows the load-anywhere protections, unwind
+# tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
+# Linux hardened linking and nothing newer than glibc 2.17.
 set -u
 suffix=$1 dir=$2 src=$3
 failures=0
@@ -36,8 +38,12 @@ host_calls="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr"
 for name in reloj espera; do
     file=$dir/$name$suffix
     [ -f "$file" ] || { fail "$file missing"; continue; }
-    want=$host_calls
-    [ "$name" = espera ] && want="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
+    want=$host_calls kernel="QueryPerformanceCounter QueryPerformanceFrequency" weak=""
+    if [ "$name" = espera ]; then  # it waits, so it asks the host whether to stop
+        want="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
+        kernel="GetModuleHandleW GetProcAddress $kernel"
+        weak="utIsInterruptPending utSetInterruptPending"
+    fi
     if [ "$suffix" = .mexw64 ]; then
         dump=$(x86_64-w64-mingw32-objdump -p "$file")
         expect "$name format" "$(x86_64-w64-mingw32-objdump -f "$file" | sed -n 's/.*file format //p')" pei-x86-64
@@ -46,8 +52,7 @@ for name in reloj espera; do
         expect "$name DLLs" "$(echo "$dump" | sed -n 's/^\s*DLL Name: //p' | sort | lines)" \
             "KERNEL32.dll libmex.dll libmx.dll"
         imports=$(echo "$dump" | awk '/DLL Name:/ {dll=$3; next} dll && /^\t[0-9a-f]+\t/ {print dll":"$3}')
-        expect "$name kernel imports" "$(echo "$imports" | sed -n 's/^KERNEL32.dll://p' | sort | lines)" \
-            "QueryPerformanceCounter QueryPerformanceFrequency"
+        expect "$name kernel imports" "$(echo "$imports" | sed -n 's/^KERNEL32.dll://p' | sort | lines)" "$kernel"
         expect "$name host imports" "$(echo "$imports" | sed -n 's/^libm[ex]*.dll://p' | sort | lines)" "$want"
         flags=$(echo "$dump" | sed -n 's/^DllCharacteristics\s*//p')
         # HIGH_ENTROPY_VA 0x20, DYNAMIC_BASE 0x40, NX_COMPAT 0x100
@@ -75,6 +80,10 @@ for name in reloj espera; do
         expect "$name host imports" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
         expect "$name other imports" "$(nm -D --undefined-only "$file" | awk '$1 == "U" && $2 !~ /^m[ex]/ {print $2}' | lines)" \
             "clock_gettime@GLIBC_2.17"
+        # Weak: null where the host has no such call, instead of a failed load.
+        expect "$name weak references" "$(nm -D --undefined-only "$file" | awk '$1 == "w" && $2 !~ /^_/ {print $2}' | sort | lines)" \
+            "$weak"
+        expect "$name newest glibc needed" "$(objdump -T "$file" | grep -o 'GLIBC_[0-9.]*' | sort -V | tail -n 1)" GLIBC_2.17
         expect "$name needed" "$(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | lines)" \
             "libc.so.6 libmex.so libmx.so"
         readelf -d "$file" | grep -q -E 'RPATH|RUNPATH' && fail "$name has a run path"

@@ -3,7 +3,9 @@
 // runs natively against the Linux build and under Wine against the Windows one.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -55,8 +57,17 @@ std::string extensionDir() {
     return dir != nullptr && *dir != '\0' ? dir : EXTENSION_DIR;
 }
 
+// ctest runs host_test a second time as a host without libut's interrupt
+// calls (HOST_TEST_WITHOUT_LIBUT=1, the tests named *WithoutLibut* only): on
+// Linux libmx then finds a libut that lacks them, on Windows none is loaded.
+bool hostWithoutLibut() {
+    const char* without = std::getenv("HOST_TEST_WITHOUT_LIBUT");
+    return without != nullptr && std::strcmp(without, "1") == 0;
+}
+
 const Loaded& extensions() {
     static const Loaded loaded = [] {
+        if (!hostWithoutLibut()) host::loadLibut();
         auto load = [](const char* name) {
             std::string why;
             const std::string path = extensionDir() + "/" + name + EXTENSION_SUFFIX;
@@ -333,6 +344,109 @@ TEST(Espera, NegativeDurationsReturnAtOnce) {
         const Timed timed = timedEspera(host::makeDoubles({ms}));
         EXPECT_TRUE(waited(timed, 0.0));
         EXPECT_LT(timed.after - timed.before, timing::readFrequency() * 60);
+    }
+}
+
+const char* const kInterrupted = "espera was interrupted before the end of its wait.";
+
+// Ctrl+C as MATLAB takes it: the host's interrupt flag, in libut. Each test
+// leaves the flag clear and no array behind.
+class Interrupt : public testing::TestWithParam<EndBy> {
+protected:
+    const std::size_t liveBefore = standinLiveCount();
+    host::LibutCalls libut{};
+
+    void SetUp() override {
+        if (hostWithoutLibut()) GTEST_SKIP() << "the host has no interrupt calls in this run";
+        extensions();
+        libut = host::findLibutCalls();
+        ASSERT_NE(libut.isInterruptPending, nullptr);
+        ASSERT_NE(libut.setInterruptPending, nullptr);
+        libut.setInterruptPending(false);
+    }
+    void TearDown() override {
+        if (libut.setInterruptPending != nullptr) libut.setInterruptPending(false);
+        EXPECT_EQ(standinLiveCount(), liveBefore) << "arrays left over";
+    }
+
+    host::Outcome wait(double ms) { return call(extensions().espera, 1, {host::makeDoubles({ms})}, GetParam()); }
+};
+INSTANTIATE_TEST_SUITE_P(EndedBy, Interrupt, testing::Values(EndBy::exception, EndBy::longjmp), endingName);
+
+TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point setAt;
+    // The user presses Ctrl+C on another thread while the call waits (if the
+    // call is slow to start, the flag is pending when it does: it ends all
+    // the same).
+    std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        setAt = Clock::now();
+        libut.setInterruptPending(true);
+    });
+    const host::Outcome outcome = wait(1e7);  // 2.8 hours
+    const Clock::time_point endedAt = Clock::now();
+    user.join();
+    EXPECT_EQ(outcome.error, kInterrupted);
+    EXPECT_FALSE(outcome.value.has_value());
+    EXPECT_FALSE(libut.isInterruptPending()) << "the flag would stop the next command too";
+    const double ms = std::chrono::duration<double, std::milli>(endedAt - setAt).count();
+    // The wait asks about once a millisecond; a generous bound, for a loaded
+    // machine or valgrind.
+    EXPECT_LT(ms, 60000.0);
+    std::printf("[ measured ] from the flag to the call's end: %.3f ms\n", ms);
+    // And the next calls run as usual.
+    EXPECT_TRUE(waited(timedEspera(host::makeDoubles({2.0}), GetParam()), 2.0));
+}
+
+struct PendingCase {
+    const char* name;
+    double ms;
+    bool interrupted;
+};
+
+TEST_P(Interrupt, FlagPendingBeforeTheCall) {
+    // A wait that would ask ends at once; one of a millisecond or less never
+    // asks and runs to its end, leaving the flag to the host, as does a call
+    // with nothing to wait for or refused.
+    const PendingCase cases[] = {
+        {"no_wait", 0, false},
+        {"negative", -5, false},
+        {"tenth_of_a_millisecond", 0.1, false},
+        {"half_a_millisecond", 0.5, false},
+        {"three_milliseconds", 3, true},
+        {"hours", 1e7, true},
+        {"nan_refused", std::nan(""), false},
+    };
+    for (const PendingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        libut.setInterruptPending(true);
+        const Timed timed = timedEspera(host::makeDoubles({c.ms}), GetParam());
+        const std::string& error = timed.outcome.error;
+        if (c.interrupted) {
+            EXPECT_EQ(error, kInterrupted);
+            EXPECT_FALSE(libut.isInterruptPending());
+        } else if (std::isnan(c.ms)) {
+            EXPECT_TRUE(isEsperaRefusal(error) && error != kInterrupted) << error;
+            EXPECT_TRUE(libut.isInterruptPending());
+        } else {
+            EXPECT_TRUE(waited(timed, c.ms));
+            EXPECT_TRUE(libut.isInterruptPending());
+        }
+    }
+}
+
+// A MATLAB without libut's interrupt calls: espera loads, finds none, and
+// waits that would ask run to their end.
+TEST(InterruptWithoutLibut, WaitsRunToTheirEnd) {
+    if (!hostWithoutLibut()) GTEST_SKIP() << "run by ctest as host_test_without_libut";
+    extensions();
+    const host::LibutCalls libut = host::findLibutCalls();
+    ASSERT_EQ(libut.isInterruptPending, nullptr);
+    ASSERT_EQ(libut.setInterruptPending, nullptr);
+    for (double ms : {0.5, 3.0, 20.0}) {
+        SCOPED_TRACE(ms);
+        EXPECT_TRUE(waited(timedEspera(host::makeDoubles({ms})), ms));
     }
 }
 

@@ -1,0 +1,45 @@
+// The host's interrupt request: Ctrl+C in the host asks the running call to
+// stop. Each host keeps the request its own way, so one file per host, picked
+// by the build, finds it:
+//   interrupt_libut_windows.cpp  MATLAB on Windows: libut.dll, looked up at run time
+//   interrupt_libut_weak.cpp     MATLAB on Linux: libut.so, through weak references
+//   interrupt_octave.cpp         GNU Octave: its own interrupt state
+// MATLAB's calls (bool utIsInterruptPending(void), bool
+// utSetInterruptPending(bool)) are not in its documented interface, so
+// nothing may depend on finding them: without them a wait is as it was.
+#pragma once
+
+namespace gateway {
+
+struct InterruptCalls {
+    bool (*isPending)();       // whether the host asks the call to stop; may be null
+    bool (*setPending)(bool);  // sets the request, returns the one before; may be null
+};
+
+// The host's calls as this process has them now, found afresh on every use:
+// nothing is kept between calls. Both null where the host has none.
+InterruptCalls findInterruptCalls();
+
+// For the busy wait: whether the host asks it to stop. The calls are found at
+// the first question (a wait too short to ask never looks for them) and kept
+// for this wait only.
+struct InterruptPoll {
+    bool searched = false;
+    InterruptCalls calls{};
+    bool operator()() {
+        if (!searched) {
+            calls = findInterruptCalls();
+            searched = true;
+        }
+        return calls.isPending != nullptr && calls.isPending();
+    }
+};
+
+// Takes the request, so that it does not also stop what the user runs next.
+// The call then ends with its error.
+inline void clearInterrupt() {
+    const InterruptCalls calls = findInterruptCalls();
+    if (calls.setPending != nullptr) calls.setPending(false);
+}
+
+}  // namespace gateway
