@@ -6,8 +6,11 @@ function varargout = espera(varargin)
 %   Waits ms milliseconds, truncated to whole ticks of the high-resolution
 %   performance counter, by reading the counter in a tight loop. It never
 %   sleeps, so it ends within one counter reading of its deadline, unlike
-%   pause; meanwhile it keeps one processor core busy and cannot be
-%   interrupted.
+%   pause; meanwhile it keeps one processor core busy.
+%
+%   Ctrl+C ends a wait: within about a millisecond espera stops with the
+%   error "espera was interrupted before the end of its wait.", and the
+%   next command runs as usual.
 %
 %   Returns t, the time at which the wait ended, as a 1x1 double, in
 %   counter milliseconds: the scale of reloj, so t can be compared with, or
