@@ -5,8 +5,9 @@ function varargout = espera(varargin)
 %
 %   Waits ms milliseconds, truncated to whole ticks of the high-resolution
 %   performance counter, by reading the counter in a tight loop. It never
-%   sleeps, so it ends within one counter reading of its deadline, unlike
-%   pause; meanwhile it keeps one processor core busy.
+%   sleeps, so, unless the system takes the processor away, it ends within
+%   one counter reading of its deadline, unlike pause; meanwhile it keeps one
+%   processor core busy.
 %
 %   Ctrl+C ends a wait: within about a millisecond espera stops with the
 %   error "espera was interrupted before the end of its wait.", and the
