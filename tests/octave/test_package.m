@@ -6,11 +6,7 @@ function failures = test_package(tarball, scripts)
 % by spaces) come with their help, uninstalls it and checks that nothing of
 % it is left. Returns how many checks failed.
   failures = 0;
-  prefix = [tempname() ' pkg ñandú'];
-  mkdir(prefix);
-  pkg('prefix', prefix, prefix);
-  pkg('local_list', fullfile(prefix, 'local_list'));
-  pkg('global_list', fullfile(prefix, 'global_list'));
+  prefix = private_pkg_prefix('pkg ñandú');
   try
     pkg('install', '-local', tarball);
     % What pkg describe prints, and the Octave the package needs.
@@ -45,13 +41,10 @@ function failures = test_package(tarball, scripts)
     failures += 1;
   end
   % Only the (now empty) package lists may remain.
-  left = dir(fullfile(prefix, '*'));
-  left = setdiff({left.name}, {'.', '..', 'local_list', 'global_list'});
-  if ~isempty(left) || ~isempty(pkg('list'))
-    printf('left after pkg uninstall: %s\n', strjoin(left, ' '));
+  left = leave_pkg_prefix(prefix);
+  if ~isempty(left)
+    printf('left after pkg uninstall: %s\n', strjoin(left, ', '));
     failures += 1;
   end
-  confirm_recursive_rmdir(false, 'local');
-  rmdir(prefix, 's');
   printf('package %s: %d failures\n', tarball, failures);
 end

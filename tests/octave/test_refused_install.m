@@ -14,11 +14,7 @@ function failures = test_refused_install(tarball, missing)
     'mkoctfile',  '',              '',                     'no mkoctfile that runs'
   };
   failures = 0;
-  prefix = [tempname() ' pkg'];
-  mkdir(prefix);
-  pkg('prefix', prefix, prefix);
-  pkg('local_list', fullfile(prefix, 'local_list'));
-  pkg('global_list', fullfile(prefix, 'global_list'));
+  prefix = private_pkg_prefix('pkg');
   for what = strsplit(strtrim(missing), ' ')
     row = find(strcmp(cases(:, 1), what{1}));
     [~, variable, value, cause] = cases{row, :};
@@ -42,13 +38,10 @@ function failures = test_refused_install(tarball, missing)
       failures += 1;
     end
   end
-  left = dir(prefix);
-  left = setdiff({left.name}, {'.', '..', 'local_list', 'global_list'});
-  if ~isempty(left) || ~isempty(pkg('list'))
-    printf('installed although it could not be built: %s\n', strjoin(left, ' '));
+  left = leave_pkg_prefix(prefix);
+  if ~isempty(left)
+    printf('installed although it could not be built: %s\n', strjoin(left, ', '));
     failures += 1;
   end
-  confirm_recursive_rmdir(false, 'local');
-  rmdir(prefix, 's');
   printf('package %s, missing %s: %d failures\n', tarball, missing, failures);
 end
