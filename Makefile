@@ -17,10 +17,10 @@ build: deps
 	cmake -P release/release.cmake
 
 demo: build
-	@sh host/demo.sh
+	@sh demo/demo.sh
 	@echo
 	@echo "GNU Octave, dist/octave:"
-	@octave-cli --norc --no-history octave/demo.m
+	@octave-cli --norc --no-history demo/demo.m
 
 test: build
 	cmake --preset sanitize

@@ -1,5 +1,5 @@
 #!/bin/sh
-# octave_interrupt.sh OCTAVE-CLI DIR: Ctrl+C ends a wait in GNU Octave, and the
+# interrupt.sh OCTAVE-CLI DIR: Ctrl+C ends a wait in GNU Octave, and the
 # session goes on. octave-cli reads its commands from standard input as a
 # user types them (-i: with a prompt), runs espera(1e7), 2.8 hours, from DIR,
 # and gets SIGINT, as Ctrl+C in a terminal sends it: the wait must end with

@@ -22,7 +22,7 @@ for name in reloj espera; do
     expect "$name host calls" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
     expect "$name interrupt state" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^octave_/ {print $2}' | sort | lines)" \
         "$interrupt"
-    sh "$(dirname "$0")/../tests/check_hardened.sh" "$file" || failures=$((failures + 1))
+    sh "$(dirname "$0")/../check_hardened.sh" "$file" || failures=$((failures + 1))
 done
 [ $failures -eq 0 ] && echo "octave imports: all checks passed"
 exit $((failures != 0))

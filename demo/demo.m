@@ -1,6 +1,6 @@
 % The functions in Octave: one time scale for both, and how late a 1 ms
 % espera ends next to a 1 ms pause, measured with reloj.
-%   octave-cli --norc octave/demo.m
+%   octave-cli --norc demo/demo.m
 addpath(fullfile(fileparts(mfilename('fullpath')), '..', 'dist', 'octave'));
 
 reloj(); espera(0);  % the first calls load the extensions
