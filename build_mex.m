@@ -23,33 +23,18 @@ function build_mex(outdir)
   end
   root = fileparts(mfilename('fullpath'));
 
-  % What differs by platform or by host is a source file of its own, chosen
-  % here, one line each (paths relative to root): the clock, and where the
-  % host keeps its interrupt request (Ctrl+C), which espera reads: MATLAB in
-  % its libut, looked up at run time on Windows and referenced weakly
-  % elsewhere; Octave in its own interrupt state.
-  if ispc
-    chosen = {fullfile('timing', 'clock_windows.cpp')};
-    interrupt = fullfile('gateway', 'interrupt_libut_windows.cpp');
-  elseif ismac
-    chosen = {fullfile('timing', 'clock_macos.cpp')};
-    interrupt = fullfile('gateway', 'interrupt_libut_weak.cpp');
-  else
-    chosen = {fullfile('timing', 'clock_posix.cpp')};
-    interrupt = fullfile('gateway', 'interrupt_libut_weak.cpp');
-  end
   if exist('OCTAVE_VERSION', 'builtin') ~= 0
     build = @build_octave;
-    interrupt = fullfile('gateway', 'interrupt_octave.cpp');
   else
     build = @build_matlab;
   end
 
+  % Each function is built from its own source and the common ones, which
+  % pick the platform's clock and the host's Ctrl+C request themselves
+  % (paths relative to root).
+  common = strrep(toolbox_list(root, 'TOOLBOX_COMMON_SOURCES'), '/', filesep);
   for name = toolbox_list(root, 'TOOLBOX_EXTENSIONS')
-    sources = [{fullfile(name{1}, [name{1} '.cpp']), fullfile('gateway', 'gateway.cpp')}, chosen];
-    if strcmp(name{1}, 'espera')
-      sources{end+1} = interrupt;  % it waits, so it asks whether to stop
-    end
+    sources = [{fullfile(name{1}, [name{1} '.cpp'])}, common];
     build(root, outdir, name{1}, sources);
     copy_help_file(root, name{1}, outdir);
     fprintf('built %s in %s\n', name{1}, outdir);
@@ -84,11 +69,12 @@ function copy_help_file(root, name, outdir)
   fclose(file);
 end
 
-% The conversions of counter readings to milliseconds must be computed
-% exactly as written: no fused multiply-add, no fast-math reordering. On
-% Linux the extensions are linked hardened: every symbol bound at load, then
-% the relocated data made read-only, and no executable stack. Each set of
-% flags is kept in a file of its own (GCC and Clang) for every build.
+% The language, and the conversions of counter readings to milliseconds,
+% which must be computed exactly as written: no fused multiply-add, no
+% fast-math reordering. On Linux the extensions are linked hardened: every
+% symbol bound at load, then the relocated data made read-only, and no
+% executable stack. Each set of flags is kept in a file of its own (GCC and
+% Clang) for every build.
 function flags = flags_from(root, file)
   lines = strsplit(fileread(fullfile(root, 'cmake', file)), char(10));
   lines = strtrim(lines);
@@ -97,14 +83,17 @@ function flags = flags_from(root, file)
 end
 
 function build_octave(root, outdir, name, sources)
+  export_list = 'cmake/exports.map';  % relative to the folder the build runs in
   % mkoctfile takes its flags from the environment: the user's own if set,
   % else Octave's defaults; ours come after them and so prevail.
   previous_cxx = getenv('CXXFLAGS');
-  setenv('CXXFLAGS', [flags_of_user_or_octave('CXXFLAGS') ' -std=c++17 ' flags_from(root, 'fp_flags.txt')]);
+  setenv('CXXFLAGS', [flags_of_user_or_octave('CXXFLAGS') ' ' flags_from(root, 'cxx_flags.txt')]);
   restore_cxx = onCleanup(@() restore_env('CXXFLAGS', previous_cxx));
   previous_ld = getenv('LDFLAGS');
   if isunix && ~ismac
-    setenv('LDFLAGS', [flags_of_user_or_octave('LDFLAGS') ' ' flags_from(root, 'linux_link_flags.txt')]);
+    % Only the two entries the host looks for leave the library.
+    setenv('LDFLAGS', [flags_of_user_or_octave('LDFLAGS') ' ' flags_from(root, 'linux_link_flags.txt') ...
+                       ' -Wl,--version-script=' export_list]);
   end
   restore_ld = onCleanup(@() restore_env('LDFLAGS', previous_ld));
   % mkoctfile does not quote the paths in the commands it runs, and compiles
@@ -115,7 +104,7 @@ function build_octave(root, outdir, name, sources)
   staging = tempname();
   mkdir(staging);
   remove = onCleanup(@() remove_folder(staging));
-  folders = unique(cellfun(@fileparts, sources, 'UniformOutput', false));
+  folders = [unique(cellfun(@fileparts, sources, 'UniformOutput', false)), {'cmake'}];
   for k = 1:numel(folders)
     mkdir(fullfile(staging, folders{k}));
     copyfile(fullfile(root, folders{k}, '*'), fullfile(staging, folders{k}));
@@ -162,7 +151,7 @@ function build_matlab(root, outdir, name, sources)
   if strncmpi(compiler.ShortName, 'MSVC', 4)
     flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
   else
-    flags = {['CXXFLAGS=$CXXFLAGS -std=c++17 ' flags_from(root, 'fp_flags.txt')]};
+    flags = {['CXXFLAGS=$CXXFLAGS ' flags_from(root, 'cxx_flags.txt')]};
   end
   if isunix && ~ismac
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];

@@ -1,18 +1,15 @@
-# add_mex(NAME SOURCES...): one extension, NAME.mexw64 on Windows and
-# NAME.mexa64 on Linux, from the clock, the gateway and the function's own
-# sources, written to MEX_OUTPUT_DIR with its help text NAME.m. Everything
-# that differs by platform is chosen here, by file: the clock, the export
-# list, the host's libraries, where the host keeps its interrupt request
-# (MEX_INTERRUPT_SOURCE, for the functions that wait).
+# add_mex(NAME): one extension, NAME.mexw64 on Windows and NAME.mexa64 on
+# Linux, from NAME/NAME.cpp and the common sources (cmake/toolbox.cmake),
+# written to MEX_OUTPUT_DIR with its help text NAME.m. What differs here by
+# platform is how the extension is linked: the export list, the host's
+# libraries, the runtime (the sources pick the clock and the host's
+# interrupt request themselves).
 
 set(MEX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 if(WIN32)
   set(MEX_SUFFIX .mexw64)
-  set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock_windows.cpp)
-  set(MEX_INTERRUPT_SOURCE ${MEX_SOURCE_DIR}/gateway/interrupt_libut_windows.cpp)
   set(MEX_PLATFORM_SOURCES
-      ${MEX_CLOCK_SOURCE}
       ${MEX_SOURCE_DIR}/gateway/entry_windows.cpp
       ${MEX_SOURCE_DIR}/cmake/exports.def)
   # The host's import libraries, made from the names the extensions use; the
@@ -40,9 +37,7 @@ if(WIN32)
   set(MEX_SYSTEM_LIBRARIES kernel32 gcc)
 else()
   set(MEX_SUFFIX .mexa64)
-  set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock_posix.cpp)
-  set(MEX_INTERRUPT_SOURCE ${MEX_SOURCE_DIR}/gateway/interrupt_libut_weak.cpp)
-  set(MEX_PLATFORM_SOURCES ${MEX_CLOCK_SOURCE})
+  set(MEX_PLATFORM_SOURCES)
   # Linked against the stand-in libmx.so and libmex.so for their names only:
   # the extension records them as needed libraries and the host, which has
   # them loaded already, resolves the calls.
@@ -56,8 +51,13 @@ endif()
 
 set(MEX_OUTPUT_DIR ${CMAKE_BINARY_DIR}/mex CACHE PATH "Where the extensions are written")
 
+# The common sources with their full paths; the clock is also compiled into
+# the tests and benchmarks that read the counter the extensions read.
+list(TRANSFORM TOOLBOX_COMMON_SOURCES PREPEND ${MEX_SOURCE_DIR}/ OUTPUT_VARIABLE MEX_COMMON_SOURCES)
+set(MEX_CLOCK_SOURCE ${MEX_SOURCE_DIR}/timing/clock.cpp)
+
 function(add_mex name)
-  add_library(${name} MODULE ${ARGN} ${MEX_SOURCE_DIR}/gateway/gateway.cpp ${MEX_PLATFORM_SOURCES})
+  add_library(${name} MODULE ${MEX_SOURCE_DIR}/${name}/${name}.cpp ${MEX_COMMON_SOURCES} ${MEX_PLATFORM_SOURCES})
   target_include_directories(${name} PRIVATE ${MEX_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE MEX_OWN_HOST_DECLARATIONS)
   target_link_options(${name} PRIVATE ${MEX_LINK_OPTIONS})

@@ -3,8 +3,13 @@
 set(TOOLBOX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 set(TOOLBOX_NAME reloj-espera)
 file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
-# Compiled functions: NAME/NAME.cpp is the body, NAME/NAME.m the help text.
+# Compiled functions: NAME/NAME.cpp is the function and the entry the host
+# calls, NAME/NAME.m its help text. Each is built from its own source and
+# the common sources below, and from nothing else.
 set(TOOLBOX_EXTENSIONS reloj espera)
+# The sources every compiled function is built from besides its own (paths
+# relative to the root). The platform and the host are picked inside them.
+set(TOOLBOX_COMMON_SOURCES gateway/gateway.cpp timing/clock.cpp)
 # Copies a compiled function's help file into dir, filling in the version
 # it names where the compiled function is missing (build_mex.m does the same).
 function(toolbox_help_file name dir)
@@ -12,9 +17,9 @@ function(toolbox_help_file name dir)
 endfunction()
 # Functions written in the MATLAB language: NAME/NAME.m.
 set(TOOLBOX_SCRIPTS sondeo)
-# Compiler flags for floating point, and linker flags for the Linux and
-# Octave extensions: each a file of its own, also read by build_mex.m.
-foreach(flags FP_FLAGS LINUX_LINK_FLAGS)
+# Compiler flags, and linker flags for the Linux and Octave extensions: each
+# a file of its own, also read by build_mex.m.
+foreach(flags CXX_FLAGS LINUX_LINK_FLAGS)
   string(TOLOWER ${flags} file)
   file(STRINGS ${TOOLBOX_ROOT}/cmake/${file}.txt TOOLBOX_${flags} REGEX "^[^#]")
   separate_arguments(TOOLBOX_${flags} UNIX_COMMAND "${TOOLBOX_${flags}}")

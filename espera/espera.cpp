@@ -43,21 +43,24 @@ double espera(const mxArray* const* inputs) {
             // Taken before the error: the host would otherwise stop the next
             // command with the same request.
             gateway::clearInterrupt();
-            mexErrMsgTxt("espera was interrupted before the end of its wait.");
-            return 0.0;  // not reached: the host's error call does not return
+            gateway::fail("espera was interrupted before the end of its wait.");
         case timing::WaitOutcome::noDeadline:
-            mexErrMsgTxt("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
-            return 0.0;
+            gateway::fail("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
     }
     return timing::countToMsDivideFirst(wait.end, wait.frequency);
 }
 
-}  // namespace
-
-const gateway::Function gateway::kFunction = {
+constexpr gateway::Function kEspera = {
     1,
     "espera necesita 1 argumento de entrada.",
     "espera requires one output argument.",
     refuse,
     espera,
 };
+
+}  // namespace
+
+// What the host calls for t = espera(ms).
+extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    gateway::run(kEspera, nlhs, plhs, nrhs, prhs);
+}

@@ -14,18 +14,32 @@ void mexfilerequiredapiversion(std::uint32_t* release, std::uint32_t* second) {
 }
 #endif
 
-// The output slots always have room for one result, also when nlhs is 0: a
-// call that asks for nothing still gets its value in ans.
-void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    const gateway::Function& function = gateway::kFunction;
-    if (nrhs != function.requiredInputs) mexErrMsgTxt(function.inputCountMessage);
-    if (nlhs > 1) mexErrMsgTxt(function.outputCountMessage);
+}  // extern "C"
+
+namespace gateway {
+
+void run(const Function& function, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    if (nrhs != function.requiredInputs) fail(function.inputCountMessage);
+    if (nlhs > 1) fail(function.outputCountMessage);
     if (function.refuse != nullptr) {
-        if (const char* message = function.refuse(prhs)) mexErrMsgTxt(message);
+        if (const char* message = function.refuse(prhs)) fail(message);
     }
     plhs[0] = mxCreateDoubleMatrix(1, 1, mxREAL);
     double* const result = mxGetPr(plhs[0]);
     *result = function.body(prhs);
 }
 
-}  // extern "C"
+void fail(const char* message) {
+    mexErrMsgTxt(message);
+    // Not reached. Our own declaration of mexErrMsgTxt says so; the host's
+    // mex.h may not, so tell the compiler here, once.
+#if defined(_MSC_VER)
+    __assume(false);
+#elif defined(__GNUC__)
+    __builtin_unreachable();
+#else
+#error "Tell this compiler that the host's error call does not return."
+#endif
+}
+
+}  // namespace gateway

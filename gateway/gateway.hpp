@@ -1,7 +1,8 @@
-// The frame every call from the host passes through: the two exports, the
-// argument-count checks, and the one kind of result, a 1x1 real double.
-//
-// Each extension links the frame with exactly one definition of kFunction.
+// The frame every call from the host passes through: the argument-count
+// checks and the one kind of result, a 1x1 real double. Each extension's
+// source defines the entry the host calls, mexFunction, and hands the call on
+// to run() with its own Function; gateway.cpp holds the other export, the
+// host release the extensions are built for.
 #pragma once
 
 #include "host_api.hpp"
@@ -16,10 +17,17 @@ struct Function {
     // the message to refuse them with, or null to accept them.
     const char* (*refuse)(const mxArray* const* inputs);
     // The function itself: the value of the 1x1 result. It may end the call
-    // with mexErrMsgTxt; the host then frees the result it created.
+    // with fail(); the host then frees the result it created.
     double (*body)(const mxArray* const* inputs);
 };
 
-extern const Function kFunction;
+// One call of the function, with mexFunction's arguments: the checks, then
+// the result in output slot 0, which always has room for one (also when
+// nlhs is 0: a call that asks for nothing still gets its value in ans).
+void run(const Function& function, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+
+// Ends the call with the message as the host's error (mexErrMsgTxt, which
+// unwinds the call and never returns).
+[[noreturn]] void fail(const char* message);
 
 }  // namespace gateway

@@ -30,7 +30,7 @@ mwIndex* mxGetJc_730(const mxArray* array);
 mwIndex* mxGetIr_730(const mxArray* array);
 
 // libmex. Raises the message as an error in the host; never returns.
-void mexErrMsgTxt(const char* message);
+[[noreturn]] void mexErrMsgTxt(const char* message);
 }
 
 inline mxArray* mxCreateDoubleMatrix(std::size_t rows, std::size_t columns, mxComplexity complexity) {

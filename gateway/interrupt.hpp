@@ -1,13 +1,16 @@
 // The host's interrupt request: Ctrl+C in the host asks the running call to
-// stop. Each host keeps the request its own way, so one file per host, picked
-// by the build, finds it:
-//   interrupt_libut_windows.cpp  MATLAB on Windows: libut.dll, looked up at run time
-//   interrupt_libut_weak.cpp     MATLAB on Linux: libut.so, through weak references
-//   interrupt_octave.cpp         GNU Octave: its own interrupt state
+// stop. Each host keeps the request its own way, so one file per host,
+// picked at the end of this header, finds it:
+//   interrupt_octave.inc         GNU Octave: its own interrupt state
+//   interrupt_libut_windows.inc  MATLAB on Windows: libut.dll, looked up at run time
+//   interrupt_libut_weak.inc     MATLAB on Linux and macOS: libut, through weak references
+// Only the functions that wait include it, so the others import nothing for it.
 // MATLAB's calls (bool utIsInterruptPending(void), bool
 // utSetInterruptPending(bool)) are not in its documented interface, so
 // nothing may depend on finding them: without them a wait is as it was.
 #pragma once
+
+#include "host_api.hpp"
 
 namespace gateway {
 
@@ -18,7 +21,7 @@ struct InterruptCalls {
 
 // The host's calls as this process has them now, found afresh on every use:
 // nothing is kept between calls. Both null where the host has none.
-InterruptCalls findInterruptCalls();
+inline InterruptCalls findInterruptCalls();
 
 // For the busy wait: whether the host asks it to stop. The calls are found at
 // the first question (a wait too short to ask never looks for them) and kept
@@ -43,3 +46,14 @@ inline void clearInterrupt() {
 }
 
 }  // namespace gateway
+
+// Octave's mex.h defines HAVE_OCTAVE, on every platform; MATLAB's does not.
+#if defined(HAVE_OCTAVE)
+#include "interrupt_octave.inc"
+#elif defined(_WIN32)
+#include "interrupt_libut_windows.inc"
+#elif defined(__linux__) || defined(__APPLE__)
+#include "interrupt_libut_weak.inc"
+#else
+#error "No way to find the host's interrupt request on this platform: add an interrupt_*.inc here."
+#endif

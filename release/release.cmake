@@ -115,11 +115,12 @@ list(JOIN TOOLBOX_EXTENSIONS " " extensions)
 configure_file(${TOOLBOX_ROOT}/release/pre_install.m ${octave}/pre_install.m COPYONLY)
 configure_file(${TOOLBOX_ROOT}/release/post_install.m ${octave}/post_install.m @ONLY)
 copy_into(${src} ${TOOLBOX_ROOT}/release/Makefile ${TOOLBOX_ROOT}/build_mex.m)
-copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/fp_flags.txt ${TOOLBOX_ROOT}/cmake/linux_link_flags.txt
-          ${TOOLBOX_ROOT}/cmake/toolbox.cmake)
+copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/cxx_flags.txt ${TOOLBOX_ROOT}/cmake/linux_link_flags.txt
+          ${TOOLBOX_ROOT}/cmake/exports.map ${TOOLBOX_ROOT}/cmake/toolbox.cmake)
 copy_into(${src} ${TOOLBOX_ROOT}/VERSION)
 foreach(dir timing gateway ${functions})
-  file(GLOB sources ${TOOLBOX_ROOT}/${dir}/*.hpp ${TOOLBOX_ROOT}/${dir}/*.cpp ${TOOLBOX_ROOT}/${dir}/*.m)
+  file(GLOB sources ${TOOLBOX_ROOT}/${dir}/*.hpp ${TOOLBOX_ROOT}/${dir}/*.inc ${TOOLBOX_ROOT}/${dir}/*.cpp
+       ${TOOLBOX_ROOT}/${dir}/*.m)
   copy_into(${src}/${dir} ${sources})
 endforeach()
 # The help files with their version, as everywhere else.

@@ -12,12 +12,17 @@ double reloj(const mxArray* const* /*inputs*/) {
     return timing::countToMsMultiplyFirst(reading, frequency);
 }
 
-}  // namespace
-
-const gateway::Function gateway::kFunction = {
+constexpr gateway::Function kReloj = {
     0,
     "reloj necesita 0 argumento de entrada.",
     "reloj requires one output argument.",
     nullptr,
     reloj,
 };
+
+}  // namespace
+
+// What the host calls for t = reloj().
+extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    gateway::run(kReloj, nlhs, plhs, nrhs, prhs);
+}

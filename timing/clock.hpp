@@ -11,9 +11,9 @@
 namespace timing {
 
 // Present counter reading, in ticks since the counter's origin. Never
-// decreases between calls. Implemented once per platform:
+// decreases between calls. Implemented once per platform, picked in clock.cpp:
 //   Windows: QueryPerformanceCounter.
-//   Linux:   CLOCK_MONOTONIC in nanoseconds (clock_posix.cpp).
+//   Linux:   CLOCK_MONOTONIC in nanoseconds.
 //   macOS:   CLOCK_UPTIME_RAW in nanoseconds, mach_absolute_time's count.
 std::uint64_t readCounter();
 

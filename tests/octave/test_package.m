@@ -24,7 +24,7 @@ function failures = test_package(tarball, scripts)
       printf('reloj is not the installed package''s but [%s]\n', which('reloj'));
       failures += 1;
     else
-      failures += run_suite(folder);
+      failures += run_suite(folder) + check_imports(folder);
     end
     names = regexp(strtrim(scripts), '\s+', 'split');
     for name = names(! cellfun(@isempty, names))
