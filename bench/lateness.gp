@@ -2,13 +2,14 @@
 # that ended at least so late past their deadline, for every way of waiting.
 # Both axes are logarithmic, so the median, the tail and the worst case all
 # show. Run by bench/run.sh:
-#   gnuplot -e "dir='build/bench'; subtitle='...'; durations='0.1 1 5 10 20'" bench/lateness.gp
+#   gnuplot -e "dir='build/bench'; png='build/bench/lateness.png'; subtitle='...'; durations='0.1 1 5 10 20'" \
+#       bench/lateness.gp
 # reads dir/curves_D.dat for each D in durations (one block per way of
-# waiting, its title first) and writes dir/lateness.png, a panel for each D.
+# waiting, its title first) and writes the PNG file png, a panel for each D.
 
 # 1600 pixels wide for two columns of panels, 500 more for each further one.
 set terminal pngcairo size 1600 + 500 * ((words(durations) + 1) / 2 - 2), 1150 font "sans,11"
-set output dir."/lateness.png"
+set output png
 set datafile separator "\t"
 
 set logscale xy

@@ -10,6 +10,8 @@
 #      and espera the rest, and the processor time of espera(1000) and pause(1).
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
+# BENCH_PLOT names the plot's file instead: BENCH_PLOT=docs/lateness.png
+# draws it where docs/precision.md shows it.
 # To measure other builds: BENCH_OUT, BENCH_LINUX_BIN, BENCH_LINUX_MEX,
 # BENCH_WINDOWS_BIN, BENCH_WINDOWS_MEX (folders; defaults as below).
 set -eu
@@ -21,6 +23,7 @@ linux_mex=${BENCH_LINUX_MEX:-$root/dist/linux}
 windows_bin=${BENCH_WINDOWS_BIN:-$root/build/windows/bin}
 windows_mex=${BENCH_WINDOWS_MEX:-$root/dist/windows}
 octave_mex=${OCTAVE_MEX_DIR:-$root/dist/octave}
+plot=${BENCH_PLOT:-$out/lateness.png}
 mkdir -p "$out"
 rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png
 
@@ -91,7 +94,7 @@ for f in "$out"/exceedance_*.csv; do tail -n +2 "$f"; done | awk -F, -v out="$ou
 if command -v gnuplot >/dev/null 2>&1; then
     subtitle="$(sed -n 's/^machine: //p' "$out/machine.txt"), $(sed -n 's/^date: //p' "$out/machine.txt")"
     durations=$(ls "$out"/curves_*.dat | sed 's/.*curves_\(.*\)\.dat$/\1/' | sort -g | tr '\n' ' ')
-    gnuplot -e "dir='$out'; subtitle='$subtitle'; durations='$durations'" "$root/bench/lateness.gp"
+    gnuplot -e "dir='$out'; png='$plot'; subtitle='$subtitle'; durations='$durations'" "$root/bench/lateness.gp"
 else
     skipped="$skipped plot(no gnuplot)"
 fi
@@ -196,5 +199,5 @@ awk -F, '
                 cost["reloj body"] <= 1.2 ? "met" : "MISSED"
     }' "$out/lateness.csv" "$out"/gaps_*.csv $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
 echo
-echo "Written: $out/summary.md, $out/lateness.csv, $out/lateness.png$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv")"
+echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
