@@ -6,6 +6,7 @@ function r = sondeo(seconds, varargin)
 %   r = sondeo(seconds)
 %   r = sondeo(seconds, 'plot', false)
 %   r = sondeo(seconds, 'file', 'sondeo.png')
+%   sondeo(r)
 %
 %   Measures for about SECONDS seconds (default 10; from 1 to 3600) what a
 %   script timing itself with reloj and espera gets on this machine, next to
@@ -52,6 +53,10 @@ function r = sondeo(seconds, varargin)
 %     'file', F       draw the figure off screen into the PNG file F
 %                     instead of showing it (also without a display)
 %
+%   sondeo(r), where r is what an earlier sondeo returned, measures nothing:
+%   it prints r's table and verdict again and, as the same options say,
+%   draws r's figure.
+%
 %   Returns a struct; times in microseconds unless the name says otherwise:
 %     seconds        the time asked for; elapsed_s, the time measuring took
 %     platform       'MATLAB R20..' or 'Octave ..'
@@ -78,7 +83,13 @@ function r = sondeo(seconds, varargin)
   if nargin < 1
     seconds = 10;
   end
-  [seconds, show, file] = parse_arguments(seconds, varargin);
+  run_given = isstruct(seconds);
+  if run_given
+    res = checked_run(seconds);
+  else
+    seconds = checked_seconds(seconds);
+  end
+  [show, file] = parse_options(varargin);
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
   if ~isempty(file) && ~can_draw(in_octave, false)
     refuse('no graphics toolkit here can draw, so no figure can be written');
@@ -86,6 +97,47 @@ function r = sondeo(seconds, varargin)
   % Asked to show the figure, but there is nothing to show it on.
   no_screen = show && isempty(file) && ~can_draw(in_octave, true);
 
+  if ~run_given
+    res = measure(seconds, in_octave);
+  end
+  res.verdict = verdict(res);
+  print_table(res);
+
+  if ~isempty(file)
+    draw(res, in_octave, file);
+    fprintf('Figure written to %s\n', file);
+  elseif no_screen
+    if run_given
+      again = 'r';
+    else
+      again = sprintf('%g', seconds);
+    end
+    fprintf('(No display to show the figure on: sondeo(%s, ''file'', ''sondeo.png'') writes it to a file.)\n', ...
+            again);
+  elseif show
+    draw(res, in_octave, '');
+  end
+  if nargout > 0
+    r = res;
+  end
+end
+
+% The ways of waiting, in the order of the table, one row each: the field
+% of the result that holds their figures, the call as the table writes it
+% for a wait of d ms (format, and what d is divided by), and the figure's
+% line. waits_and_gaps times them in this order.
+function w = ways()
+  w = {
+    'espera', 'espera(%g)', 1,    '-'
+    'pause',  'pause(%g)',  1000, '--'
+  };
+end
+
+function text = way_call(w, i, d_ms)
+  text = sprintf(w{i, 2}, d_ms / w{i, 3});
+end
+
+function res = measure(seconds, in_octave)
   res.seconds = seconds;
   if in_octave
     res.platform = ['Octave ' OCTAVE_VERSION];
@@ -104,36 +156,43 @@ function r = sondeo(seconds, varargin)
 
   % A tenth of the time for the cost of calls; then rounds of waits, with
   % reloj() read back to back for a quarter of the time that follows.
-  start = reloj();
-  budget = 1000 * seconds;
-  [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_min_interval_us] = call_costs(start + 0.1 * budget);
-  [late_espera, late_pause, res.gaps, res.reloj_min_interval_us] = ...
-      waits_and_gaps(res.durations_ms, [10 3 1], 0.25, start + budget);
-  res.elapsed_s = (reloj() - start) / 1000;
-  res.espera = summary(late_espera);
-  res.pause = summary(late_pause);
-  res.verdict = verdict(res);
-  print_table(res);
-
-  if ~isempty(file)
-    draw(res, in_octave, file);
-    fprintf('Figure written to %s\n', file);
-  elseif no_screen
-    fprintf('(No display to show the figure on: sondeo(%g, ''file'', ''sondeo.png'') writes it to a file.)\n', ...
-            seconds);
-  elseif show
-    draw(res, in_octave, '');
-  end
-  if nargout > 0
-    r = res;
+  start_ms = reloj();
+  budget_ms = 1000 * seconds;
+  [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_min_interval_us] = ...
+      call_costs(start_ms + 0.1 * budget_ms);
+  [late_us, res.gaps, res.reloj_min_interval_us] = ...
+      waits_and_gaps(res.durations_ms, [10 3 1], 0.25, start_ms + budget_ms);
+  res.elapsed_s = (reloj() - start_ms) / 1000;
+  w = ways();
+  for i = 1:size(w, 1)
+    res.(w{i, 1}) = summary(late_us{i});
   end
 end
 
-function [seconds, show, file] = parse_arguments(seconds, options)
+function seconds = checked_seconds(seconds)
   if ~isnumeric(seconds) || ~isscalar(seconds) || ~isreal(seconds) || ~(seconds >= 1 && seconds <= 3600)
     refuse('the time to take must be a real number of seconds from 1 to 3600');
   end
   seconds = double(seconds);
+end
+
+% A run handed back to be shown again must hold every figure sondeo returns
+% (its verdict is made afresh from them).
+function res = checked_run(res)
+  w = ways();
+  fields = [{'seconds', 'platform', 'durations_ms', 'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', ...
+             'toc_min_interval_us', 'reloj_min_interval_us', 'elapsed_s', 'gaps'}, w(:, 1)'];
+  ok = isscalar(res) && all(isfield(res, fields));
+  for i = 1:size(w, 1)
+    ok = ok && isstruct(res.(w{i, 1})) ...
+         && all(isfield(res.(w{i, 1}), {'waits', 'median_us', 'p99_us', 'worst_us', 'late_us'}));
+  end
+  if ~ok
+    refuse('a struct to show again must be one that sondeo returned');
+  end
+end
+
+function [show, file] = parse_options(options)
   show = true;
   file = '';
   if mod(numel(options), 2) ~= 0
@@ -202,123 +261,126 @@ end
 % The cost of a call: batches of M calls, each timed with reloj, less a batch
 % of empty turns of the loop; medians over all batches. The shortest interval
 % between toc readings is taken from readings stored back to back.
-function [reloj_us, tic_us, toc_us, toc_interval_us] = call_costs(stop)
+function [reloj_us, tic_us, toc_us, toc_interval_us] = call_costs(stop_ms)
   m = 100;
   id = tic;
-  steps = zeros(1, m);
+  readings_s = zeros(1, m);
   toc_interval_us = Inf;
-  times = zeros(64, 4);  % per batch: empty, reloj, tic, toc; ms
+  batches_ms = zeros(64, 4);  % per batch: empty, reloj, tic, toc
   n = 0;
   while true
     n = n + 1;
-    times = make_room(times, n);
-    t = reloj();
+    batches_ms = make_room(batches_ms, n);
+    t_ms = reloj();
     for i = 1:m
     end
-    times(n, 1) = reloj() - t;
-    t = reloj();
+    batches_ms(n, 1) = reloj() - t_ms;
+    t_ms = reloj();
     for i = 1:m
       x = reloj();
     end
-    times(n, 2) = reloj() - t;
-    t = reloj();
+    batches_ms(n, 2) = reloj() - t_ms;
+    t_ms = reloj();
     for i = 1:m
       x = tic;
     end
-    times(n, 3) = reloj() - t;
-    t = reloj();
+    batches_ms(n, 3) = reloj() - t_ms;
+    t_ms = reloj();
     for i = 1:m
       x = toc(id);
     end
-    times(n, 4) = reloj() - t;
+    batches_ms(n, 4) = reloj() - t_ms;
     for i = 1:m
-      steps(i) = toc(id);
+      readings_s(i) = toc(id);
     end
-    toc_interval_us = min(toc_interval_us, 1e6 * shortest_interval(steps));
-    if reloj() >= stop
+    toc_interval_us = min(toc_interval_us, 1e6 * shortest_interval(readings_s));
+    if reloj() >= stop_ms
       break;
     end
   end
-  per_call = (median(times(1:n, 2:4), 1) - median(times(1:n, 1))) * 1000 / m;
-  reloj_us = per_call(1);
-  tic_us = per_call(2);
-  toc_us = per_call(3);
+  per_call_us = (median(batches_ms(1:n, 2:4), 1) - median(batches_ms(1:n, 1))) * 1000 / m;
+  reloj_us = per_call_us(1);
+  tic_us = per_call_us(2);
+  toc_us = per_call_us(3);
 end
 
-% Lateness of espera(d) and pause(d/1000), in microseconds, and the gaps in
-% reading reloj(). Each round takes COUNTS(k) waits of DURATIONS(k) for every
-% k, espera and pause alternating; after it, reloj() is read back to back
+% Lateness of espera(d) and pause(d/1000), in microseconds, one cell of
+% durations for each of the ways of waiting, and the gaps in reading
+% reloj(). Each round takes COUNTS(k) waits of DURATIONS_MS(k) for every k,
+% espera and pause alternating; after it, reloj() is read back to back
 % until that reading has taken SHARE of the time since the first round.
 % Spread so, the gaps are sampled over the same moments as the waits, and
-% for the same share of every run, whatever its length.
-function [late_espera, late_pause, g, interval_us] = waits_and_gaps(durations, counts, share, stop)
-  k_all = 1:numel(durations);
-  e = cell(size(durations));
-  p = e;
+% for the same share of every run, whatever its length. Each way is called
+% by name between two readings, so that nothing else is timed with it.
+function [late_us, g, interval_us] = waits_and_gaps(durations_ms, counts, share, stop_ms)
+  k_all = 1:numel(durations_ms);
+  espera_ms = cell(size(durations_ms));
+  pause_ms = espera_ms;
   for k = k_all
-    e{k} = zeros(counts(k), 16);  % one column per round; ms
-    p{k} = e{k};
+    espera_ms{k} = zeros(counts(k), 16);  % one column per round
+    pause_ms{k} = espera_ms{k};
   end
-  block = zeros(1, 2000);
-  g = struct('threshold_us', [], 'count', 0, 'away', 0, 'longest', 0, 'span', 0, 'interval', Inf);
-  first = reloj();
-  g = read_gaps(g, block);
+  block_ms = zeros(1, 2000);
+  tally = struct('threshold_us', [], 'count', 0, 'away_ms', 0, 'longest_ms', 0, 'span_ms', 0, 'interval_ms', Inf);
+  first_ms = reloj();
+  tally = read_gaps(tally, block_ms);
   rounds = 0;
   while true
     rounds = rounds + 1;
     for k = k_all
-      d = durations(k);
-      s = d / 1000;
-      if rounds > size(e{k}, 2)
-        e{k}(1, 2 * rounds) = 0;
-        p{k}(1, 2 * rounds) = 0;
+      d_ms = durations_ms(k);
+      d_s = d_ms / 1000;
+      if rounds > size(espera_ms{k}, 2)
+        espera_ms{k}(1, 2 * rounds) = 0;
+        pause_ms{k}(1, 2 * rounds) = 0;
       end
       for i = 1:counts(k)
-        t0 = reloj();
-        espera(d);
-        e{k}(i, rounds) = reloj() - t0 - d;
-        t0 = reloj();
-        pause(s);
-        p{k}(i, rounds) = reloj() - t0 - d;
+        t0_ms = reloj();
+        espera(d_ms);
+        espera_ms{k}(i, rounds) = reloj() - t0_ms - d_ms;
+        t0_ms = reloj();
+        pause(d_s);
+        pause_ms{k}(i, rounds) = reloj() - t0_ms - d_ms;
       end
     end
-    while g.span < share * (reloj() - first)
-      g = read_gaps(g, block);
+    while tally.span_ms < share * (reloj() - first_ms)
+      tally = read_gaps(tally, block_ms);
     end
-    if reloj() >= stop
+    if reloj() >= stop_ms
       break;
     end
   end
-  late_espera = e;
-  late_pause = p;
-  for k = k_all
-    late_espera{k} = 1000 * reshape(e{k}(:, 1:rounds), 1, []);
-    late_pause{k} = 1000 * reshape(p{k}(:, 1:rounds), 1, []);
+  late_us = {espera_ms, pause_ms};
+  for w = 1:numel(late_us)
+    for k = k_all
+      late_us{w}{k} = 1000 * reshape(late_us{w}{k}(:, 1:rounds), 1, []);
+    end
   end
-  interval_us = 1000 * g.interval;
-  g = struct('threshold_us', g.threshold_us, 'count', g.count, 'per_second', g.count / (g.span / 1000), ...
-             'share_pct', 100 * g.away / g.span, 'longest_us', 1000 * g.longest, 'span_s', g.span / 1000);
+  interval_us = 1000 * tally.interval_ms;
+  g = struct('threshold_us', tally.threshold_us, 'count', tally.count, ...
+             'per_second', tally.count / (tally.span_ms / 1000), 'share_pct', 100 * tally.away_ms / tally.span_ms, ...
+             'longest_us', 1000 * tally.longest_ms, 'span_s', tally.span_ms / 1000);
 end
 
-% One block of reloj() read back to back, added to the tally G (in ms). A
-% step over the threshold is time in which the script did not run. The
-% first block sets the threshold: ten times its usual step, at least 10 us,
-% rounded down to 1, 2 or 5 times a power of ten, so that small changes in
-% the interpreter's speed from run to run do not move it.
-function g = read_gaps(g, block)
-  for i = 1:numel(block)
-    block(i) = reloj();
+% One block of reloj() read back to back, added to TALLY. A step over the
+% threshold is time in which the script did not run. The first block sets
+% the threshold: ten times its usual step, at least 10 us, rounded down to
+% 1, 2 or 5 times a power of ten, so that small changes in the
+% interpreter's speed from run to run do not move it.
+function tally = read_gaps(tally, block_ms)
+  for i = 1:numel(block_ms)
+    block_ms(i) = reloj();
   end
-  d = diff(block);
-  if isempty(g.threshold_us)
-    g.threshold_us = round_down_125(max(10, 10000 * median(d)));
+  steps_ms = diff(block_ms);
+  if isempty(tally.threshold_us)
+    tally.threshold_us = round_down_125(max(10, 10000 * median(steps_ms)));
   end
-  long = d(d > g.threshold_us / 1000);
-  g.span = g.span + block(end) - block(1);
-  g.count = g.count + numel(long);
-  g.away = g.away + sum(long);
-  g.longest = max([g.longest long]);
-  g.interval = min(g.interval, shortest_interval(block));
+  long_ms = steps_ms(steps_ms > tally.threshold_us / 1000);
+  tally.span_ms = tally.span_ms + block_ms(end) - block_ms(1);
+  tally.count = tally.count + numel(long_ms);
+  tally.away_ms = tally.away_ms + sum(long_ms);
+  tally.longest_ms = max([tally.longest_ms long_ms]);
+  tally.interval_ms = min(tally.interval_ms, shortest_interval(block_ms));
 end
 
 % X rounded down to 1, 2 or 5 times a power of ten.
@@ -343,14 +405,14 @@ function s = shortest_interval(readings)
   end
 end
 
-function s = summary(late)
-  s.waits = cellfun(@numel, late);
-  s.median_us = cellfun(@(x) nearest_rank(x, 0.5), late);
+function s = summary(late_us)
+  s.waits = cellfun(@numel, late_us);
+  s.median_us = cellfun(@(x) nearest_rank(x, 0.5), late_us);
   % Below 100 waits the 99th percentile would be the worst wait.
-  s.p99_us = cellfun(@(x) nearest_rank(x, 0.99), late);
+  s.p99_us = cellfun(@(x) nearest_rank(x, 0.99), late_us);
   s.p99_us(s.waits < 100) = NaN;
-  s.worst_us = cellfun(@max, late);
-  s.late_us = late;
+  s.worst_us = cellfun(@max, late_us);
+  s.late_us = late_us;
 end
 
 % The smallest value with at least share P of all values at or below it.
@@ -362,18 +424,24 @@ end
 % The answer to "how late will my steps of d ms end?", for each d with
 % enough waits for a 99th percentile, then what the gaps do to it.
 function text = verdict(res)
-  text = '';
-  for k = find(res.espera.waits >= 100)
-    d = res.durations_ms(k);
-    if isempty(text)
-      clause = 'for %g ms steps, 99%% of espera(%g) end within %s us of their deadline here, pause(%g) within %s us';
-    else
-      clause = '; for %g ms steps, espera(%g) within %s us, pause(%g) within %s us';
+  w = ways();
+  clauses = {};
+  for k = find(res.(w{1, 1}).waits >= 100)
+    d_ms = res.durations_ms(k);
+    within = cell(1, size(w, 1));
+    for i = 1:size(w, 1)
+      within{i} = sprintf('%s within %s us', way_call(w, i, d_ms), us_text(res.(w{i, 1}).p99_us(k)));
     end
-    text = [text sprintf(clause, d, d, us_text(res.espera.p99_us(k)), d / 1000, us_text(res.pause.p99_us(k)))];
+    if isempty(clauses)
+      within{1} = sprintf('99%% of %s end within %s us of their deadline here', way_call(w, 1, d_ms), ...
+                          us_text(res.(w{1, 1}).p99_us(k)));
+    end
+    clauses{end + 1} = sprintf('for %g ms steps, %s', d_ms, strjoin(within, ', '));
   end
-  if isempty(text)
+  if isempty(clauses)
     text = 'too few waits for a 99th percentile (it takes 100 of one duration): give sondeo more seconds';
+  else
+    text = strjoin(clauses, '; ');
   end
   g = res.gaps;
   if g.count == 0
@@ -399,17 +467,29 @@ function t = us_text(x)
   end
 end
 
+% The table and the verdict, from the figures in RES alone.
 function print_table(res)
   fprintf('sondeo: %.1f s on %s\n\n', res.elapsed_s, res.platform);
+  calls = {
+    % call      its cost         the shortest interval between two ('' for none)
+    'reloj()',  'reloj_cost_us', 'reloj_min_interval_us'
+    'tic',      'tic_cost_us',   ''
+    'toc(id)',  'toc_cost_us',   'toc_min_interval_us'
+  };
   fprintf('  call          cost, us   shortest interval between calls, us\n');
-  fprintf('  reloj()     %10s %37s\n', us_text(res.reloj_cost_us), us_text(res.reloj_min_interval_us));
-  fprintf('  tic         %10s %37s\n', us_text(res.tic_cost_us), '-');
-  fprintf('  toc(id)     %10s %37s\n\n', us_text(res.toc_cost_us), us_text(res.toc_min_interval_us));
-  fprintf('  lateness past the deadline, us     waits    median       p99     worst\n');
+  for i = 1:size(calls, 1)
+    interval = '-';
+    if ~isempty(calls{i, 3})
+      interval = us_text(res.(calls{i, 3}));
+    end
+    fprintf('  %-12s%10s %37s\n', calls{i, 1}, us_text(res.(calls{i, 2})), interval);
+  end
+  fprintf('\n  lateness past the deadline, us     waits    median       p99     worst\n');
+  w = ways();
   for k = 1:numel(res.durations_ms)
-    d = res.durations_ms(k);
-    print_row(sprintf('espera(%g)', d), res.espera, k);
-    print_row(sprintf('pause(%g)', d / 1000), res.pause, k);
+    for i = 1:size(w, 1)
+      print_row(way_call(w, i, res.durations_ms(k)), res.(w{i, 1}), k);
+    end
   end
   g = res.gaps;
   fprintf(['\n  processor away (steps over %s us between back-to-back reloj() readings):\n' ...
@@ -485,15 +565,14 @@ function plot_lateness(res, ax)
   floor_us = 0.1;  % a log axis has no room for 0: earlier ends are drawn here
   hold(ax, 'on');
   labels = {};
+  w = ways();
   for k = 1:numel(res.durations_ms)
-    d = res.durations_ms(k);
-    ways = {res.espera, '-', sprintf('espera(%g)', d); res.pause, '--', sprintf('pause(%g)', d / 1000)};
-    for w = 1:2
+    for i = 1:size(w, 1)
       % At each lateness the share steps down to that of the later waits.
-      late = max(sort(ways{w, 1}.late_us{k}), floor_us);
-      n = numel(late);
-      stairs(ax, [late(1) late], [n:-1:1 1] / n, ways{w, 2}, 'Color', colours(k, :), 'LineWidth', 1.5);
-      labels{end + 1} = ways{w, 3};
+      late_us = max(sort(res.(w{i, 1}).late_us{k}), floor_us);
+      n = numel(late_us);
+      stairs(ax, [late_us(1) late_us], [n:-1:1 1] / n, w{i, 4}, 'Color', colours(k, :), 'LineWidth', 1.5);
+      labels{end + 1} = way_call(w, i, res.durations_ms(k));
     end
   end
   hold(ax, 'off');
