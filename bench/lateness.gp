@@ -28,8 +28,8 @@ set key at screen 0.995, 0.88 right top font ",10" spacing 1.1 box
 
 set label 1 at screen 0.8, 0.42 left font ",10" noenhanced \
     "espera (busy wait): the wait itself, from its own\nstart reading.\n\n".\
-    "via host, octave: the whole call, from the\ncaller's reading before it; includes the call.\n\n".\
-    "linux: CLOCK_MONOTONIC, 1 ns ticks.\nwindows: Wine's QueryPerformanceCounter,\n100 ns ticks.\noctave: reloj's clock."
+    "octave: the whole call, from the script's\nreloj() before it; includes the call.\n\n".\
+    "linux: CLOCK_MONOTONIC, 1 ns ticks.\noctave: reloj's clock, the same."
 
 # Two rows of panels, as many columns as that takes.
 set multiplot layout 2,(words(durations) + 1) / 2 title "How late a wait ends past its deadline\n".subtitle font ",13" \

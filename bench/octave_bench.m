@@ -4,8 +4,9 @@
 ## (which prints its table): espera(d) next to pause(d/1000) for d = 0.1, 1
 ## and 10 ms, what one reloj() call costs next to tic and toc, and the gaps in
 ## reading reloj. MEXDIR holds reloj.mex and espera.mex; OUTDIR receives
-## lateness_octave.csv, exceedance_octave.csv, octave_cost.csv and
-## octave_gaps.csv. SCALE multiplies sondeo's 10 seconds (default 1).
+## samples_octave.csv (every wait, for `lateness --samples octave`),
+## octave_cost.csv and octave_gaps.csv. SCALE multiplies sondeo's 10 seconds
+## (default 1).
 
 function octave_bench (mexdir, outdir, scale)
   if (nargin < 3)
@@ -14,19 +15,16 @@ function octave_bench (mexdir, outdir, scale)
   ## The source's sondeo, unless MEXDIR has its own (it comes first).
   addpath (fullfile (fileparts (mfilename ("fullpath")), "..", "sondeo"));
   addpath (mexdir);
-  r = sondeo (min (3600, 10 * scale), "plot", false);
+  r = sondeo (min (3600, max (1, 10 * scale)), "plot", false);
 
-  lat = fopen (fullfile (outdir, "lateness_octave.csv"), "w");
-  cur = fopen (fullfile (outdir, "exceedance_octave.csv"), "w");
+  samples = fopen (fullfile (outdir, "samples_octave.csv"), "w");
   ways = {"espera(d)", r.espera; "pause(d/1000)", r.pause};
   for k = 1:numel (r.durations_ms)
-    d = r.durations_ms(k);
     for w = 1:rows (ways)
-      write_lateness (lat, cur, ways{w, 1}, d, ways{w, 2}.late_us{k});
+      write_samples (samples, ways{w, 1}, r.durations_ms(k), ways{w, 2}.late_us{k});
     endfor
   endfor
-  fclose (lat);
-  fclose (cur);
+  fclose (samples);
 
   out = fopen (fullfile (outdir, "octave_cost.csv"), "w");
   fprintf (out, "what,ns_per_call,min_interval_ns\n");

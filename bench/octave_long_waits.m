@@ -5,9 +5,10 @@
 ## - Lateness of espera(d) next to the pattern for long waits that spares the
 ##   processor, pause until 2 ms before the deadline and espera the rest, for
 ##   d = 20 and 100 ms, taking turns. Both are timed from reloj() just
-##   before (plus d: the deadline) to the end espera returns. Written to
-##   lateness_octave_long.csv and exceedance_octave_long.csv, in the columns
-##   of octave_bench's files, so make bench tables and plots them alike.
+##   before (plus d: the deadline) to the end espera returns. Every wait
+##   goes to samples_octave_long.csv, as octave_bench's do, for
+##   `lateness --samples octave_long`, so make bench tables and plots them
+##   alike.
 ## - Processor time of a one-second wait: espera(1000) against pause(1), by
 ##   cputime, five runs of each in turns. Written to octave_cpu.csv.
 ##
@@ -26,8 +27,7 @@ function octave_long_waits (mexdir, outdir, scale)
 
   durations = [20 100];
   counts = ceil (scale * [250 100]);
-  lat = fopen (fullfile (outdir, "lateness_octave_long.csv"), "w");
-  cur = fopen (fullfile (outdir, "exceedance_octave_long.csv"), "w");
+  samples = fopen (fullfile (outdir, "samples_octave_long.csv"), "w");
   for k = 1:numel (durations)
     d = durations(k);
     n = counts(k);
@@ -40,11 +40,10 @@ function octave_long_waits (mexdir, outdir, scale)
     endfor
     ways = {"espera(d)", plain; "pause+espera(d)", spared};
     for w = 1:rows (ways)
-      write_lateness (lat, cur, ways{w, 1}, d, 1000 * ways{w, 2});
+      write_samples (samples, ways{w, 1}, d, 1000 * ways{w, 2});
     endfor
   endfor
-  fclose (lat);
-  fclose (cur);
+  fclose (samples);
 
   ## cputime counts every thread of the process, the interpreter's own too.
   runs = 5;

@@ -1,8 +1,8 @@
-// reloj_cost RELOJ_EXTENSION OUT_CSV [benchmark flags]
+// reloj_cost OUT_CSV [benchmark flags]
 //
-// What a reloj call costs, next to the floor: one raw counter read. Google
-// Benchmark times each step; the medians of its repetitions give the ratios,
-// printed and written to OUT_CSV.
+// What reloj's body costs, next to the floor: one raw counter read, and a read
+// with the conversion to milliseconds. Google Benchmark times each; the
+// medians of its repetitions give the ratios, printed and written to OUT_CSV.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "loader.hpp"
 #include "timing/clock.hpp"
 
 namespace {
@@ -37,7 +36,6 @@ void relojBody(benchmark::State& state) {
 const char* const kRead = "counter read";
 const char* const kFloor = "counter read + conversion";
 const char* const kBody = "reloj body";
-const char* const kHost = "reloj via host";
 
 // Shows the runs as usual and keeps the median time of each benchmark.
 class MedianKeeper : public benchmark::ConsoleReporter {
@@ -58,17 +56,11 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: reloj_cost RELOJ_EXTENSION OUT_CSV [benchmark flags]\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: reloj_cost OUT_CSV [benchmark flags]\n");
         return 2;
     }
-    const std::string extensionPath = argv[1], csvPath = argv[2];
-    std::string why;
-    const std::optional<host::Extension> reloj = host::loadExtension(extensionPath, why);
-    if (!reloj) {
-        std::fprintf(stderr, "reloj_cost: %s\n", why.c_str());
-        return 1;
-    }
+    const std::string csvPath = argv[1];
 
     // Medians of repetitions taken in shuffled order, so that neither one
     // noisy stretch nor a drift of the machine's load decides a ratio; flags
@@ -77,7 +69,7 @@ int main(int argc, char** argv) {
                                const_cast<char*>("--benchmark_enable_random_interleaving=true"),
                                const_cast<char*>("--benchmark_report_aggregates_only=true"),
                                const_cast<char*>("--benchmark_min_time=0.1")};
-    for (int i = 3; i < argc; ++i) args.push_back(argv[i]);
+    for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 2;
@@ -85,17 +77,13 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(kRead, counterRead)->Unit(benchmark::kNanosecond);
     benchmark::RegisterBenchmark(kFloor, counterReadAndConversion)->Unit(benchmark::kNanosecond);
     benchmark::RegisterBenchmark(kBody, relojBody)->Unit(benchmark::kNanosecond);
-    benchmark::RegisterBenchmark(kHost, [&reloj](benchmark::State& state) {
-        for (auto _ : state) benchmark::DoNotOptimize(host::callExtension(*reloj, 1, {}));
-    })->Unit(benchmark::kNanosecond);
 
     MedianKeeper keeper;
     benchmark::RunSpecifiedBenchmarks(&keeper);
     benchmark::Shutdown();
-    host::unloadExtension(*reloj);
 
     std::map<std::string, double>& ns = keeper.medianNs;
-    if (ns.size() != 4) return 0;  // a --benchmark_filter ran only some: no ratios
+    if (ns.size() != 3) return 0;  // a --benchmark_filter ran only some: no ratios
     FILE* csv = std::fopen(csvPath.c_str(), "w");
     if (csv == nullptr) {
         std::fprintf(stderr, "reloj_cost: cannot write %s\n", csvPath.c_str());
@@ -103,7 +91,7 @@ int main(int argc, char** argv) {
     }
     std::printf("\nCost of reloj, medians (ns per call) and ratios:\n");
     std::fprintf(csv, "what,ns_per_call,per_counter_read,per_read_and_conversion\n");
-    for (const char* what : {kRead, kFloor, kBody, kHost}) {
+    for (const char* what : {kRead, kFloor, kBody}) {
         std::printf("  %-26s %9.2f ns  %7.2fx a counter read  %7.2fx read + conversion\n", what, ns[what],
                     ns[what] / ns[kRead], ns[what] / ns[kFloor]);
         std::fprintf(csv, "%s,%.3f,%.4f,%.4f\n", what, ns[what], ns[what] / ns[kRead], ns[what] / ns[kFloor]);

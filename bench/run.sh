@@ -1,27 +1,25 @@
 #!/bin/sh
 # make bench: how close espera ends to its deadline and what reloj costs, next
-# to the counter itself and to what a user would otherwise use. In one run:
-#   1. reloj's cost (Google Benchmark), natively;
-#   2. lateness of waits on Linux: espera and the ways of sleeping;
-#   3. the same for the Windows build under Wine, next to Sleep;
-#   4. in GNU Octave, through sondeo: espera(d) next to pause(d/1000), reloj()
+# to the counter itself and to what a user would otherwise use, on Linux. In
+# one run:
+#   1. the cost of reloj's body (Google Benchmark);
+#   2. lateness of waits: espera's busy wait and the ways of sleeping;
+#   3. in GNU Octave, through sondeo: espera(d) next to pause(d/1000), reloj()
 #      next to tic/toc (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR);
 #      then long waits, espera(d) next to pause until 2 ms before the deadline
 #      and espera the rest, and the processor time of espera(1000) and pause(1).
+#      Every Octave wait is summarised by lateness --samples, as 2's are.
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
 # BENCH_PLOT names the plot's file instead: BENCH_PLOT=docs/lateness.png
 # draws it where docs/precision.md shows it.
-# To measure other builds: BENCH_OUT, BENCH_LINUX_BIN, BENCH_LINUX_MEX,
-# BENCH_WINDOWS_BIN, BENCH_WINDOWS_MEX (folders; defaults as below).
+# Other folders: BENCH_OUT, BENCH_BIN (the benchmarks), OCTAVE_MEX_DIR;
+# defaults as below.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BENCH_OUT:-$root/build/bench}
 scale=${BENCH_SCALE:-1}
-linux_bin=${BENCH_LINUX_BIN:-$root/build/linux/bin}
-linux_mex=${BENCH_LINUX_MEX:-$root/dist/linux}
-windows_bin=${BENCH_WINDOWS_BIN:-$root/build/windows/bin}
-windows_mex=${BENCH_WINDOWS_MEX:-$root/dist/windows}
+bin=${BENCH_BIN:-$root/build/linux/bin}
 octave_mex=${OCTAVE_MEX_DIR:-$root/dist/octave}
 plot=${BENCH_PLOT:-$out/lateness.png}
 mkdir -p "$out"
@@ -36,28 +34,22 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 cat "$out/machine.txt"
 
 skipped=""
-if [ -x "$linux_bin/reloj_cost" ]; then
-    "$linux_bin/reloj_cost" "$linux_mex/reloj.mexa64" "$out/cost.csv"
+if [ -x "$bin/reloj_cost" ]; then
+    "$bin/reloj_cost" "$out/cost.csv"
 else
     skipped="$skipped reloj_cost(no Google Benchmark)"
 fi
 
-"$linux_bin/lateness" linux "$linux_mex/espera.mexa64" "$out" "$scale"
+"$bin/lateness" "$out" "$scale"
 
-# The Windows and Octave parts are extras: if one fails, the rest still counts.
-if [ -f "$windows_bin/lateness.exe" ]; then
-    WINEPREFIX="$windows_bin/../wineprefix" sh "$root/cmake/wine.sh" "$windows_bin/lateness.exe" \
-        windows "Z:$windows_mex/espera.mexw64" "Z:$out" "$scale" || skipped="$skipped windows(failed)"
-else
-    skipped="$skipped windows(not built)"
-fi
-
+# The Octave parts are extras: if one fails, the rest still counts.
 if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "$octave_mex/espera.mex" ]; then
     octave --no-gui --no-window-system --norc --quiet \
-        --eval "addpath('$root/bench'); octave_bench('$octave_mex', '$out', $scale)" || skipped="$skipped octave(failed)"
+        --eval "addpath('$root/bench'); octave_bench('$octave_mex', '$out', $scale)" &&
+        "$bin/lateness" --samples octave "$out" || skipped="$skipped octave(failed)"
     octave --no-gui --no-window-system --norc --quiet \
-        --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" ||
-        skipped="$skipped octave-long-waits(failed)"
+        --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" &&
+        "$bin/lateness" --samples octave_long "$out" || skipped="$skipped octave-long-waits(failed)"
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex and espera.mex)"
 fi
@@ -173,31 +165,27 @@ awk -F, '
     FNR == 1 { next }
     FILENAME ~ /cost/ { cost[$1] = $4; next }
     FILENAME ~ /gaps/ {
-        printf "  %-8s gaps over 1 us in reading the counter took %.2f%% of %.0f s (%d gaps, longest %.0f us): a busy wait\n", $1, $4, $2, $3, $5
-        printf "  %-8s with its deadline at a random moment would be later than %.3f us 1%% of the time, %.3f us 0.1%%\n", "", $6, $7
+        printf "  gaps over 1 us in reading the counter took %.2f%% of %.0f s (%d gaps, longest %.0f us): a busy wait\n", $4, $2, $3, $5
+        printf "  with its deadline at a random moment would be later than %.3f us 1%% of the time, %.3f us 0.1%%\n", $6, $7
         next
     }
     $2 == "espera (busy wait)" {
         reads = $5 * 1000 / $10
-        printf "  %-8s %5s ms  espera median %.3f us = %.2f counter reads (target <= 2): %s;  p99 %.3f us (target < 1): %s\n",
-            $1, $3, $5, reads, reads <= 2 ? "met" : "MISSED", $7, $7 < 1 ? "met" : "MISSED"
-        espera[$1, $3] = $5
-        tick[$1, $3] = $11 / 1000
+        printf "  %5s ms  espera median %.3f us = %.2f counter reads (target <= 2): %s;  p99 %.3f us (target < 1): %s\n",
+            $3, $5, reads, reads <= 2 ? "met" : "MISSED", $7, $7 < 1 ? "met" : "MISSED"
+        espera[$3] = $5
     }
-    ($2 == "sleep_for" || $2 == "Sleep") && (($1, $3) in espera) {
-        if (espera[$1, $3] > 0)
-            ratio = sprintf("%.0fx", $5 / espera[$1, $3])
-        else
-            ratio = sprintf("over %.0fx (espera median under one %.3f us tick)", $5 / tick[$1, $3], tick[$1, $3])
-        met = espera[$1, $3] > 0 ? $5 / espera[$1, $3] >= 100 : $5 / tick[$1, $3] >= 100
-        printf "  %-8s %5s ms  %s median / espera median: %s (target >= 100x): %s\n", $1, $3, $2, ratio,
-            met ? "met" : "MISSED"
+    $2 == "sleep_for" && ($3 in espera) {
+        # Nanosecond ticks: an espera median of 0 would be under one.
+        ratio = $5 / (espera[$3] > 0 ? espera[$3] : 0.001)
+        printf "  %5s ms  sleep_for median / espera median: %s%.0fx (target >= 100x): %s\n", $3,
+            (espera[$3] > 0 ? "" : "over "), ratio, (ratio >= 100 ? "met" : "MISSED")
     }
     END {
         if ("reloj body" in cost)
             printf "  reloj body = %.2fx a counter read + conversion (target <= 1.2): %s\n", cost["reloj body"],
                 cost["reloj body"] <= 1.2 ? "met" : "MISSED"
-    }' "$out/lateness.csv" "$out"/gaps_*.csv $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
+    }' "$out/lateness_linux.csv" "$out/gaps_linux.csv" $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
 echo
 echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
