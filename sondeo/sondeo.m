@@ -125,7 +125,7 @@ end
 % The ways of waiting, in the order of the table, one row each: the field
 % of the result that holds their figures, the call as the table writes it
 % for a wait of d ms (format, and what d is divided by), and the figure's
-% line. waits_and_gaps times them in this order.
+% line. waits_and_gaps times each, in this order, between two readings.
 function w = ways()
   w = {
     'espera', 'espera(%g)', 1,    '-'
@@ -304,21 +304,21 @@ function [reloj_us, tic_us, toc_us, toc_interval_us] = call_costs(stop_ms)
   toc_us = per_call_us(3);
 end
 
-% Lateness of espera(d) and pause(d/1000), in microseconds, one cell of
-% durations for each of the ways of waiting, and the gaps in reading
-% reloj(). Each round takes COUNTS(k) waits of DURATIONS_MS(k) for every k,
-% espera and pause alternating; after it, reloj() is read back to back
-% until that reading has taken SHARE of the time since the first round.
-% Spread so, the gaps are sampled over the same moments as the waits, and
-% for the same share of every run, whatever its length. Each way is called
-% by name between two readings, so that nothing else is timed with it.
+% Lateness of espera(d) and pause(d/1000), in microseconds: LATE_US{w}{k}
+% holds every wait of way w (the order of ways()) at DURATIONS_MS(k). And the
+% gaps in reading reloj(). Each round takes COUNTS(k) waits of
+% DURATIONS_MS(k) for every k, the ways taking turns; after it, reloj() is
+% read back to back until that reading has taken SHARE of the time since the
+% first round. Spread so, the gaps are sampled over the same moments as the
+% waits, and for the same share of every run, whatever its length. Each way
+% is called by name between two readings, so that nothing else is timed
+% with it.
 function [late_us, g, interval_us] = waits_and_gaps(durations_ms, counts, share, stop_ms)
   k_all = 1:numel(durations_ms);
-  espera_ms = cell(size(durations_ms));
-  pause_ms = espera_ms;
+  w_all = 1:size(ways(), 1);
+  late_ms = cell(numel(w_all), numel(k_all));
   for k = k_all
-    espera_ms{k} = zeros(counts(k), 16);  % one column per round
-    pause_ms{k} = espera_ms{k};
+    late_ms(:, k) = {zeros(counts(k), 16)};  % one column per round
   end
   block_ms = zeros(1, 2000);
   tally = struct('threshold_us', [], 'count', 0, 'away_ms', 0, 'longest_ms', 0, 'span_ms', 0, 'interval_ms', Inf);
@@ -330,17 +330,18 @@ function [late_us, g, interval_us] = waits_and_gaps(durations_ms, counts, share,
     for k = k_all
       d_ms = durations_ms(k);
       d_s = d_ms / 1000;
-      if rounds > size(espera_ms{k}, 2)
-        espera_ms{k}(1, 2 * rounds) = 0;
-        pause_ms{k}(1, 2 * rounds) = 0;
+      if rounds > size(late_ms{1, k}, 2)
+        for w = w_all
+          late_ms{w, k}(1, 2 * rounds) = 0;
+        end
       end
       for i = 1:counts(k)
         t0_ms = reloj();
         espera(d_ms);
-        espera_ms{k}(i, rounds) = reloj() - t0_ms - d_ms;
+        late_ms{1, k}(i, rounds) = reloj() - t0_ms - d_ms;
         t0_ms = reloj();
         pause(d_s);
-        pause_ms{k}(i, rounds) = reloj() - t0_ms - d_ms;
+        late_ms{2, k}(i, rounds) = reloj() - t0_ms - d_ms;
       end
     end
     while tally.span_ms < share * (reloj() - first_ms)
@@ -350,11 +351,9 @@ function [late_us, g, interval_us] = waits_and_gaps(durations_ms, counts, share,
       break;
     end
   end
-  late_us = {espera_ms, pause_ms};
-  for w = 1:numel(late_us)
-    for k = k_all
-      late_us{w}{k} = 1000 * reshape(late_us{w}{k}(:, 1:rounds), 1, []);
-    end
+  late_us = cell(1, numel(w_all));
+  for w = w_all
+    late_us{w} = cellfun(@(x) 1000 * reshape(x(:, 1:rounds), 1, []), late_ms(w, :), 'UniformOutput', false);
   end
   interval_us = 1000 * tally.interval_ms;
   g = struct('threshold_us', tally.threshold_us, 'count', tally.count, ...
