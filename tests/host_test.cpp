@@ -375,26 +375,30 @@ INSTANTIATE_TEST_SUITE_P(EndedBy, Interrupt, testing::Values(EndBy::exception, E
 
 TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
     using Clock = std::chrono::steady_clock;
-    Clock::time_point setAt;
+    const std::chrono::milliseconds pressAfter(200);
+    // Taken before the other thread starts: a thread that is slow to get the
+    // processor (valgrind runs one thread at a time) counts against the bound.
+    const Clock::time_point startedAt = Clock::now();
     // The user presses Ctrl+C on another thread while the call waits (if the
     // call is slow to start, the flag is pending when it does: it ends all
     // the same).
     std::thread user([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        setAt = Clock::now();
+        std::this_thread::sleep_for(pressAfter);
         libut.setInterruptPending(true);
     });
-    const host::Outcome outcome = wait(1e7);  // 2.8 hours
+    // Two minutes, longer than the bound below: only the flag ends it in
+    // time, and a flag never seen fails the test instead of spinning for hours.
+    const host::Outcome outcome = wait(120000);
     const Clock::time_point endedAt = Clock::now();
     user.join();
     EXPECT_EQ(outcome.error, kInterrupted);
     EXPECT_FALSE(outcome.value.has_value());
     EXPECT_FALSE(libut.isInterruptPending()) << "the flag would stop the next command too";
-    const double ms = std::chrono::duration<double, std::milli>(endedAt - setAt).count();
+    const double ms = std::chrono::duration<double, std::milli>(endedAt - startedAt - pressAfter).count();
     // The wait asks about once a millisecond; a generous bound, for a loaded
     // machine or valgrind.
     EXPECT_LT(ms, 60000.0);
-    std::printf("[ measured ] from the flag to the call's end: %.3f ms\n", ms);
+    std::printf("[ measured ] from the flag to the call's end, at most: %.3f ms\n", ms);
     // And the next calls run as usual.
     EXPECT_TRUE(waited(timedEspera(host::makeDoubles({2.0}), GetParam()), 2.0));
 }
@@ -514,6 +518,14 @@ std::vector<mxArray*> scalars(const std::vector<double>& values) {
     return arrays;
 }
 
+// 300 rounds; fewer under valgrind (HOST_TEST_RELOAD_ROUNDS, set where CTest
+// runs it there), where each costs far more and a leak or a bad access shows
+// in one round as well as in many.
+int reloadRounds() {
+    const char* rounds = std::getenv("HOST_TEST_RELOAD_ROUNDS");
+    return rounds != nullptr && *rounds != '\0' ? std::atoi(rounds) : 300;
+}
+
 struct ReloadCase {
     const char* name;
     std::vector<double> inputs, refusedInputs;
@@ -524,7 +536,7 @@ struct ReloadCase {
 // the release stamp, call, have a call refused, unload; again and again, with
 // the other ending each round. Each time the extension must start afresh and
 // be gone afterwards.
-TEST(Loading, LoadCallAndUnloadHundredsOfTimesFromAFolderOfManyScripts) {
+TEST(Loading, LoadCallAndUnloadAgainAndAgainFromAFolderOfManyScripts) {
     const FolderOfManyScripts folder;
     const std::size_t liveBefore = standinLiveCount();
     const ReloadCase cases[] = {
@@ -532,7 +544,7 @@ TEST(Loading, LoadCallAndUnloadHundredsOfTimesFromAFolderOfManyScripts) {
         {"espera", {0.01}, {std::nan("")}, "espera cannot wait NaN, Inf or 2^63 counter ticks or more."},
     };
     double previous = reloj();
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < reloadRounds(); ++round) {
         const EndBy endBy = round % 2 == 0 ? EndBy::exception : EndBy::longjmp;
         for (const ReloadCase& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", round " + std::to_string(round));
