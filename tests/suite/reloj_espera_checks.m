@@ -66,7 +66,7 @@ function one_double(~)
 end
 
 function never_back(~)
-  t = zeros(1, 2000);
+  t = zeros(1, 10000);
   for i = 1:numel(t)
     t(i) = reloj();
   end
