@@ -1,8 +1,9 @@
 #!/bin/sh
 # check_release.sh SOURCE-DIR RELEASE-DIR NAME VERSION "EXTENSIONS" "SCRIPTS"
 # The release as a user downloads it: checksums that sha256sum accepts, the
-# MATLAB archive's exact file list and version, the version the README tells
-# users to install, and the same bytes again from a second packaging.
+# MATLAB archive's exact file list and version, its extensions those tested,
+# the version the README tells users to install, and the same bytes again
+# from a second packaging.
 set -u
 src=$1 release=$2 name=$3 version=$4 extensions=$5 scripts=$6
 zip=$release/$name-$version-matlab.zip
@@ -37,9 +38,17 @@ for f in DESCRIPTION COPYING INDEX NEWS src/Makefile; do
 done
 expect "DESCRIPTION version" "$(tar -xzOf "$tgz" "$top/DESCRIPTION" | sed -n 's/^Version: //p')" "$version"
 
+# The archive's extensions are those the tests ran, byte for byte.
+dist=$(dirname "$release")
+for f in $extensions; do
+    for platform in linux:mexa64 windows:mexw64; do
+        unzip -p "$zip" "$name/$f.${platform#*:}" | cmp -s - "$dist/${platform%:*}/$f.${platform#*:}" ||
+            fail "the archive's $f.${platform#*:} differs from dist/${platform%:*}'s"
+    done
+done
+
 # Each help file a user can get is one file, with its version filled in: the
 # archive's (which release_matlab_in_octave runs), the package's, the builds'.
-dist=$(dirname "$release")
 for f in $extensions; do
     archived=$(unzip -p "$zip" "$name/$f.m")
     echo "$archived" | grep -q -F "@TOOLBOX_VERSION@" && fail "$name/$f.m names no version"

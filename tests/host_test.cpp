@@ -50,13 +50,6 @@ struct Loaded {
     host::Extension reloj, espera;
 };
 
-// The folder of the extensions under test: MEX_EXTENSION_DIR if set (an
-// unpacked release, say), else the build's own.
-std::string extensionDir() {
-    const char* dir = std::getenv("MEX_EXTENSION_DIR");
-    return dir != nullptr && *dir != '\0' ? dir : EXTENSION_DIR;
-}
-
 // ctest runs host_test a second time as a host without libut's interrupt
 // calls (HOST_TEST_WITHOUT_LIBUT=1, the tests named *WithoutLibut* only): on
 // Linux libmx then finds a libut that lacks them, on Windows none is loaded.
@@ -70,7 +63,7 @@ const Loaded& extensions() {
         if (!hostWithoutLibut()) host::loadLibut();
         auto load = [](const char* name) {
             std::string why;
-            const std::string path = extensionDir() + "/" + name + EXTENSION_SUFFIX;
+            const std::string path = std::string(EXTENSION_DIR) + "/" + name + EXTENSION_SUFFIX;
             auto extension = host::loadExtension(path, why);
             if (!extension) {
                 ADD_FAILURE() << why;
@@ -486,7 +479,7 @@ public:
         fs::create_directories(folder_);
         for (const char* function : {"reloj", "espera"}) {
             const std::string file = std::string(function) + EXTENSION_SUFFIX;
-            fs::copy_file(fs::u8path(extensionDir()) / file, folder_ / file);
+            fs::copy_file(fs::u8path(EXTENSION_DIR) / file, folder_ / file);
         }
     }
     ~FolderOfManyScripts() {
