@@ -2,15 +2,17 @@
 # Installs the Debian packages the build, the tests and the benchmarks need,
 # only those missing. Runs apt-get as root, or through sudo. Octave draws no
 # text, so no figure, without its recommended font (fonts-freefont-otf).
-# python3-yaml reads the CI workflows for their check.
+# Node.js and npm run the check of the CI workflows (its linter comes from
+# npm's registry); any node on the PATH will do.
 set -eu
 packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-  octave octave-dev gnuplot-nox fonts-freefont-otf zip unzip python3-yaml"
+  octave octave-dev gnuplot-nox fonts-freefont-otf zip unzip"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
 done
+command -v npm >/dev/null || missing="$missing nodejs npm"
 [ -z "$missing" ] && exit 0
 echo "Installing:$missing"
 sudo=""

@@ -1,0 +1,73 @@
+function hosted_ci(job, varargin)
+% hosted_ci  What each MATLAB job of the hosted CI workflow
+% (.github/workflows/ci.yml) does, in MATLAB alone.
+%
+%   hosted_ci('build_mex', OUT) chooses the C++ compiler, builds reloj and
+%   espera with build_mex into OUT, writes OUT/built-by.txt (the MATLAB, the
+%   compiler and, on macOS, the Xcode that built them) and runs the suite
+%   against OUT.
+%
+%   hosted_ci('prebuilt', RELEASE) unzips the MATLAB archive of the folder
+%   RELEASE and runs the suite against the folder it holds.
+%
+%   Relative paths start from the current folder, where the workflow starts
+%   MATLAB: the checkout. The suite runs from a fresh folder outside the
+%   sources, as in a user's session: in the checkout, MATLAB would see the
+%   folders reloj/ and espera/ of the sources.
+
+  root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
+  addpath(fullfile(root, 'tests', 'suite'));
+  switch job
+    case 'build_mex'
+      out = absolute(varargin{1});
+      mex('-setup', 'C++');
+      here = pwd;
+      cd(root);
+      build_mex(out);
+      cd(here);
+      record_builder(out);
+      suite(out);
+    case 'prebuilt'
+      suite(unzipped(absolute(varargin{1}), ' unzipped'));
+    otherwise
+      error('hosted_ci:job', 'hosted_ci: no job %s', job);
+  end
+end
+
+function file = absolute(file)
+  if isempty(regexp(file, '^([A-Za-z]:)?[\\/]', 'once'))
+    file = fullfile(pwd, file);
+  end
+end
+
+% The folder the release's one MATLAB archive holds, unzipped into a fresh
+% folder whose name ends in suffix.
+function folder = unzipped(release, suffix)
+  archive = dir(fullfile(release, '*-matlab.zip'));
+  assert(numel(archive) == 1, 'one MATLAB archive expected in %s, found %d', release, numel(archive));
+  out = [tempname() suffix];
+  unzip(fullfile(release, archive.name), out);
+  contents = dir(fullfile(out, '*', 'Contents.m'));
+  assert(numel(contents) == 1, 'no folder with a Contents.m in %s', archive.name);
+  folder = contents.folder;
+end
+
+function record_builder(out)
+  compiler = mex.getCompilerConfigurations('C++', 'Selected');
+  lines = {sprintf('MATLAB %s, %s', version(), computer('arch')), sprintf('%s %s', compiler.Name, compiler.Version)};
+  if ismac
+    [~, text] = system('xcodebuild -version; sw_vers');
+    lines{end + 1} = strjoin(strsplit(strtrim(text), char(10)), ', ');
+  end
+  file = fopen(fullfile(out, 'built-by.txt'), 'w');
+  fprintf(file, '%s\n', lines{:});
+  fclose(file);
+  fprintf('%s\n', lines{:});
+end
+
+function suite(folder)
+  scratch = tempname();
+  mkdir(scratch);
+  cd(scratch);
+  run_suite(folder);
+end
