@@ -10,13 +10,18 @@ function hosted_ci(job, varargin)
 %   hosted_ci('prebuilt', RELEASE) unzips the MATLAB archive of the folder
 %   RELEASE and runs the suite against the folder it holds.
 %
+%   hosted_ci('toolbox', RELEASE, MACOS, OUT) puts the macOS extensions of
+%   the folder MACOS beside those of the archive, packages that folder into
+%   OUT with package_mltbx, installs the toolbox file, runs the suite against
+%   the installed toolbox and uninstalls it.
+%
 %   Relative paths start from the current folder, where the workflow starts
 %   MATLAB: the checkout. The suite runs from a fresh folder outside the
 %   sources, as in a user's session: in the checkout, MATLAB would see the
 %   folders reloj/ and espera/ of the sources.
 
   root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
-  addpath(fullfile(root, 'tests', 'suite'));
+  addpath(fullfile(root, 'tests', 'suite'), fullfile(root, 'release'));
   switch job
     case 'build_mex'
       out = absolute(varargin{1});
@@ -29,6 +34,17 @@ function hosted_ci(job, varargin)
       suite(out);
     case 'prebuilt'
       suite(unzipped(absolute(varargin{1}), ' unzipped'));
+    case 'toolbox'
+      folder = unzipped(absolute(varargin{1}), ' toolbox');
+      copyfile(fullfile(absolute(varargin{2}), '*.mexmaca64'), folder);
+      installed = matlab.addons.install(package_mltbx(folder, absolute(varargin{3})));
+      fprintf('installed %s %s\n', char(installed.Name), char(installed.Version));
+      % Its own copy, not the folder it was made from.
+      found = fileparts(which('reloj'));
+      assert(~isempty(found) && ~strcmp(found, folder), 'reloj is [%s], not the installed toolbox''s', found);
+      suite(found);
+      matlab.addons.uninstall(char(installed.Identifier));
+      assert(isempty(which('reloj')), 'reloj is still found after uninstalling: %s', which('reloj'));
     otherwise
       error('hosted_ci:job', 'hosted_ci: no job %s', job);
   end
