@@ -14,6 +14,10 @@ function build_mex(outdir)
 %   development files, e.g. Debian's octave-dev) it gives reloj.mex and
 %   espera.mex. The compiler flags set in the environment (CXXFLAGS, LDFLAGS)
 %   are kept.
+%
+%   On macOS, MATLAB before R2025b links C++ MEX files only with Xcode's
+%   classic linker: with Xcode 15 and later build_mex asks for it
+%   (-ld_classic, which Xcode has deprecated) and says so.
 
   if nargin < 1
     outdir = pwd;
@@ -153,17 +157,28 @@ function build_matlab(root, outdir, name, sources)
   else
     flags = {['CXXFLAGS=$CXXFLAGS ' flags_from(root, 'cxx_flags.txt')]};
   end
+  % MATLAB's version: 9.3 is R2017b, 9.4 R2018a, ... 9.14 R2023a; then
+  % 23.2 is R2023b, 24.1 R2024a, and so on.
+  release = sscanf(version, '%d.%d', 2);
   if isunix && ~ismac
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];
   end
   if ismac
     % The macOS linker wants every symbol found at link time; libut's
     % interrupt calls are found when the extension is loaded, or stay null.
-    flags{end+1} = 'LDFLAGS=$LDFLAGS -Wl,-U,_utIsInterruptPending -Wl,-U,_utSetInterruptPending';
+    link = '-Wl,-U,_utIsInterruptPending -Wl,-U,_utSetInterruptPending';
+    % Before R2025b, MATLAB's C++ MEX files do not link with the linker of
+    % Xcode 15 and later (mexCreateMexFunction and two more stay undefined),
+    % but do with its classic one, which Xcode keeps, deprecated, behind
+    % -ld_classic. Older linkers do not know the option.
+    if (release(1) < 25 || (release(1) == 25 && release(2) < 2)) && takes_ld_classic()
+      link = [link ' -Wl,-ld_classic'];
+      fprintf('build_mex: linking with Xcode''s classic linker (-ld_classic), as MATLAB before R2025b needs\n');
+    end
+    flags{end+1} = ['LDFLAGS=$LDFLAGS ' link];
   end
   % The 64-bit array interface of R2017b: R2018a's mex (MATLAB 9.4) and
   % later name it -R2017b; R2017b's own mex knows only -largeArrayDims.
-  release = sscanf(version, '%d.%d', 2);
   if release(1) < 9 || (release(1) == 9 && release(2) < 4)
     api = '-largeArrayDims';
   else
@@ -179,4 +194,20 @@ function build_matlab(root, outdir, name, sources)
   cd(root);
   mex(api, '-DMEX_HOST_DEFINES_API_VERSION', '-I.', flags{:}, ...
       '-outdir', outdir, '-output', name, sources{:});
+end
+
+% Whether Xcode's linker takes -ld_classic: a trial link of an empty program
+% with it, by the compiler mex runs on macOS.
+function yes = takes_ld_classic()
+  source = [tempname() '.cpp'];
+  program = tempname();
+  file = fopen(source, 'w');
+  fprintf(file, 'int main() { return 0; }\n');
+  fclose(file);
+  status = system(sprintf('xcrun -sdk macosx clang++ -Wl,-ld_classic "%s" -o "%s" > /dev/null 2>&1', source, program));
+  yes = status == 0;
+  delete(source);
+  if exist(program, 'file')
+    delete(program);
+  end
 end
