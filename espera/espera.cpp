@@ -1,40 +1,21 @@
 // espera(ms): busy-waits ms milliseconds on the counter and returns the time
 // the wait ended, in counter milliseconds (the scale of reloj). Ctrl+C in the
 // host ends the wait with an error.
+#include "gateway/first_element.hpp"
 #include "gateway/gateway.hpp"
 #include "gateway/interrupt.hpp"
 #include "timing/spin_wait.hpp"
 
 namespace {
 
-// The duration is the first element of the input's real double data. Any
-// other class, or an empty array, has no such element (the host gives no
-// data pointer for an empty array, and an int8 holds one byte, not eight),
-// so it is refused before its data is touched.
 const char* refuse(const mxArray* const* inputs) {
-    const mxArray* duration = inputs[0];
-    if (!mxIsDouble(duration) || mxGetNumberOfElements(duration) == 0) {
-        return "espera requires a duration in milliseconds: a non-empty double array.";
-    }
-    return nullptr;
-}
-
-// Element (1,1) of a double array that has one. A sparse array stores only
-// some elements, and its first data slot holds the first *stored* one, or,
-// when none is stored, whatever the host left there: (1,1) is stored only if
-// column 1 has an entry and the first, whose row is the lowest, is in row 1.
-// Otherwise it is zero, and the data are not read.
-double firstElement(const mxArray* array) {
-    if (!mxIsSparse(array)) return mxGetPr(array)[0];
-    const mwIndex* columnStarts = mxGetJc(array);
-    const mwIndex first = columnStarts[0];
-    if (columnStarts[1] == first || mxGetIr(array)[first] != 0) return 0.0;
-    return mxGetPr(array)[first];
+    if (gateway::hasFirstDouble(inputs[0])) return nullptr;
+    return "espera requires a duration in milliseconds: a non-empty double array.";
 }
 
 double espera(const mxArray* const* inputs) {
     // Read before the wait, so the start reading follows every host call.
-    const double durationMs = firstElement(inputs[0]);
+    const double durationMs = gateway::firstElement(inputs[0]);
     const timing::WaitEnd wait = timing::spinWait(durationMs, gateway::InterruptPoll{});
     switch (wait.outcome) {
         case timing::WaitOutcome::reached:
