@@ -39,6 +39,35 @@ inline std::uint64_t interruptPollTicks(std::uint64_t frequency) {
     return std::max<std::uint64_t>(frequency / 1000, 1);
 }
 
+// Reads the counter from the reading `now` on until a reading is at or past
+// `deadline` (both on the counter given by readCounter), and returns that
+// reading; at once if now is already there. While more than interruptPollTicks
+// are left, interruptPending is asked at `now`, then each time that many more
+// ticks have passed: if it says so, the wait ends, interrupted, at the
+// reading it was asked at. In the last of those stretches the loop is one
+// counter reading and one comparison a pass.
+template <class ReadCounter, class InterruptPending>
+WaitEnd spinUntilOn(std::uint64_t now, std::uint64_t deadline, std::uint64_t frequency, ReadCounter readCounter,
+                    InterruptPending interruptPending) {
+    const std::uint64_t pollTicks = interruptPollTicks(frequency);
+    if (deadline > now && deadline - now > pollTicks) {
+        // Questions only at readings more than pollTicks short of the deadline
+        // (no sum here can pass 2^64).
+        const std::uint64_t lastMillisecond = deadline - pollTicks;
+        std::uint64_t nextPoll = now;
+        do {
+            if (now >= nextPoll) {
+                if (interruptPending()) return {WaitOutcome::interrupted, now, frequency};
+                nextPoll = now + pollTicks;
+            }
+            now = readCounter();
+        } while (now < lastMillisecond);
+    }
+    // The last millisecond: one counter reading and one comparison a pass.
+    while (now < deadline) now = readCounter();
+    return {WaitOutcome::reached, now, frequency};
+}
+
 // Waits durationMs milliseconds, truncated to whole ticks of the counter given
 // by readCounter/readFrequency (plain callables returning std::uint64_t).
 // The tick count is (durationMs * 0.001) * frequency, truncated toward zero.
@@ -70,24 +99,7 @@ WaitEnd spinWaitOn(double durationMs, ReadCounter readCounter, ReadFrequency rea
     if (!(tickValue >= 1.0)) return {WaitOutcome::reached, start, frequency};
     const std::uint64_t deadline = start + static_cast<std::uint64_t>(static_cast<std::int64_t>(tickValue));
     if (deadline <= start) return {WaitOutcome::reached, start, frequency};  // wrapped past 2^64
-    std::uint64_t now = start;
-    const std::uint64_t pollTicks = interruptPollTicks(frequency);
-    if (deadline - start > pollTicks) {
-        // Questions only at readings more than pollTicks short of the deadline
-        // (no sum here can pass 2^64).
-        const std::uint64_t lastMillisecond = deadline - pollTicks;
-        std::uint64_t nextPoll = start;
-        do {
-            if (now >= nextPoll) {
-                if (interruptPending()) return {WaitOutcome::interrupted, now, frequency};
-                nextPoll = now + pollTicks;
-            }
-            now = readCounter();
-        } while (now < lastMillisecond);
-    }
-    // The last millisecond: one counter reading and one comparison a pass.
-    while (now < deadline) now = readCounter();
-    return {WaitOutcome::reached, now, frequency};
+    return spinUntilOn(start, deadline, frequency, readCounter, interruptPending);
 }
 
 // The wait on the platform counter.
