@@ -1,19 +1,19 @@
 function build_mex(outdir)
-% build_mex  Build reloj and espera with this host's own mex command.
+% build_mex  Build reloj, espera and hasta with this host's own mex command.
 %
-%   build_mex(outdir) compiles both functions from the sources beside this
-%   file into the folder outdir (default: the current folder), together with
-%   their help files reloj.m and espera.m and the toolbox's functions written
-%   in the MATLAB language (sondeo.m). Then addpath(outdir) makes them
-%   callable. The folders may have spaces and letters outside ASCII in their
-%   names, and so may the temporary folder.
+%   build_mex(outdir) compiles the three functions from the sources beside
+%   this file into the folder outdir (default: the current folder), together
+%   with their help files reloj.m, espera.m and hasta.m and the toolbox's
+%   functions written in the MATLAB language (sondeo.m). Then addpath(outdir)
+%   makes them callable. The folders may have spaces and letters outside
+%   ASCII in their names, and so may the temporary folder.
 %
 %   In MATLAB (R2017b or later, with a C++17 compiler chosen by "mex -setup
-%   C++") this gives reloj.mexw64 and espera.mexw64 on Windows, .mexa64 on
-%   Linux, or .mexmaci64 or .mexmaca64 on macOS; in GNU Octave (with its
-%   development files, e.g. Debian's octave-dev) it gives reloj.mex and
-%   espera.mex. The compiler flags set in the environment (CXXFLAGS, LDFLAGS)
-%   are kept.
+%   C++") this gives reloj.mexw64, espera.mexw64 and hasta.mexw64 on Windows,
+%   .mexa64 on Linux, or .mexmaci64 or .mexmaca64 on macOS; in GNU Octave
+%   (with its development files, e.g. Debian's octave-dev) it gives
+%   reloj.mex, espera.mex and hasta.mex. The compiler flags set in the
+%   environment (CXXFLAGS, LDFLAGS) are kept.
 %
 %   On macOS, MATLAB before R2025b links C++ MEX files only with Xcode's
 %   classic linker: with Xcode 15 and later build_mex asks for it

@@ -6,7 +6,7 @@ file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
 # Compiled functions: NAME/NAME.cpp is the function and the entry the host
 # calls, NAME/NAME.m its help text. Each is built from its own source and
 # the common sources below, and from nothing else.
-set(TOOLBOX_EXTENSIONS reloj espera)
+set(TOOLBOX_EXTENSIONS reloj espera hasta)
 # The sources every compiled function is built from besides its own (paths
 # relative to the root). The platform and the host are picked inside them.
 set(TOOLBOX_COMMON_SOURCES gateway/gateway.cpp timing/clock.cpp)

@@ -3,7 +3,8 @@
 # What the host and a user's machine see of the built extensions: exactly two
 # exports, imports from the host and the kernel only; the host's interrupt
 # calls (libut's) never imported, only looked up at run time (Windows) or
-# referenced weakly (Linux); on Windows the load-anywhere protections, unwind
+# referenced weakly (Linux); hasta's sleep only through the kernel's timers
+# (KERNEL32's waitable timers; glibc's clock_nanosleep and prctl); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
 # Linux hardened linking and nothing newer than glibc 2.17.
 set -u
@@ -35,14 +36,18 @@ writable_code() {
 }
 
 host_calls="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr"
-for name in reloj espera; do
+for name in reloj espera hasta; do
     file=$dir/$name$suffix
     [ -f "$file" ] || { fail "$file missing"; continue; }
-    want=$host_calls kernel="QueryPerformanceCounter QueryPerformanceFrequency" weak=""
-    if [ "$name" = espera ]; then  # it waits, so it asks the host whether to stop
+    want=$host_calls kernel="QueryPerformanceCounter QueryPerformanceFrequency" weak="" libc="clock_gettime@GLIBC_2.17"
+    if [ "$name" != reloj ]; then  # it reads a number and waits, so it asks the host whether to stop
         want="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
         kernel="GetModuleHandleW GetProcAddress $kernel"
         weak="utIsInterruptPending utSetInterruptPending"
+    fi
+    if [ "$name" = hasta ]; then  # and sleeps
+        kernel="CloseHandle CreateWaitableTimerExW $kernel SetWaitableTimer WaitForSingleObject"
+        libc="clock_gettime@GLIBC_2.17 clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5"
     fi
     if [ "$suffix" = .mexw64 ]; then
         dump=$(x86_64-w64-mingw32-objdump -p "$file")
@@ -78,8 +83,8 @@ for name in reloj espera; do
         expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
             "mexFunction mexfilerequiredapiversion"
         expect "$name host imports" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
-        expect "$name other imports" "$(nm -D --undefined-only "$file" | awk '$1 == "U" && $2 !~ /^m[ex]/ {print $2}' | lines)" \
-            "clock_gettime@GLIBC_2.17"
+        expect "$name other imports" "$(nm -D --undefined-only "$file" | awk '$1 == "U" && $2 !~ /^m[ex]/ {print $2}' | sort | lines)" \
+            "$libc"
         # Weak: null where the host has no such call, instead of a failed load.
         expect "$name weak references" "$(nm -D --undefined-only "$file" | awk '$1 == "w" && $2 !~ /^_/ {print $2}' | sort | lines)" \
             "$weak"
@@ -96,8 +101,8 @@ if [ "$suffix" = .mexw64 ]; then
     again=$(mktemp -d)
     cmake -S "$src" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake" \
         -DBUILD_TESTING=OFF -DMEX_OUTPUT_DIR="$again/mex" >/dev/null &&
-        cmake --build "$again" --target reloj espera >/dev/null || fail "second build failed"
-    for name in reloj espera; do
+        cmake --build "$again" --target reloj espera hasta >/dev/null || fail "second build failed"
+    for name in reloj espera hasta; do
         cmp -s "$dir/$name$suffix" "$again/mex/$name$suffix" || fail "$name$suffix differs between two builds"
     done
     rm -rf "$again"

@@ -47,7 +47,7 @@ double earliestEnd(std::uint64_t before, double ms) {
 }
 
 struct Loaded {
-    host::Extension reloj, espera;
+    host::Extension reloj, espera, hasta;
 };
 
 // ctest runs host_test a second time as a host without libut's interrupt
@@ -71,7 +71,7 @@ const Loaded& extensions() {
             }
             return *extension;
         };
-        return Loaded{load("reloj"), load("espera")};
+        return Loaded{load("reloj"), load("espera"), load("hasta")};
     }();
     return loaded;
 }
@@ -99,6 +99,11 @@ double value(const host::Outcome& outcome) {
     return outcome.value.value_or(std::nan(""));
 }
 
+double reloj() { return value(call(extensions().reloj, 1, {})); }
+
+// A reading on reloj's scale, which hasta's deadlines and results are on.
+double asTime(std::uint64_t reading) { return timing::countToMsMultiplyFirst(reading, timing::readFrequency()); }
+
 // A call of espera between two counter readings, its input made beforehand
 // (making it maps pages, which would put microseconds between our reading
 // and the extension's).
@@ -107,14 +112,16 @@ struct Timed {
     std::uint64_t before, after;
 };
 
-Timed timedEspera(mxArray* input, EndBy endBy = EndBy::exception) {
+Timed timedCall(const host::Extension& extension, mxArray* input, EndBy endBy = EndBy::exception) {
     Inputs owned({input});
     Timed timed{};
     timed.before = counterNow();
-    timed.outcome = host::callExtension(extensions().espera, 1, owned.arrays, endBy);
+    timed.outcome = host::callExtension(extension, 1, owned.arrays, endBy);
     timed.after = counterNow();
     return timed;
 }
+
+Timed timedEspera(mxArray* input, EndBy endBy = EndBy::exception) { return timedCall(extensions().espera, input, endBy); }
 
 // The call returned an end no earlier than ms's whole ticks after the
 // reading before it, and no later than the reading after it.
@@ -124,6 +131,18 @@ testing::AssertionResult waited(const Timed& timed, double ms) {
     const double earliest = earliestEnd(timed.before, ms);
     if (!(end >= earliest)) return testing::AssertionFailure() << "ended " << (earliest - end) * 1e6 << " ns early";
     if (!(end <= asEnd(timed.after))) return testing::AssertionFailure() << "ended after the call returned";
+    return testing::AssertionSuccess();
+}
+
+// hasta(deadline) returned a time at or after the deadline, or, for a deadline
+// already past at the reading before the call, one within the call; and no
+// later than the reading after it.
+testing::AssertionResult reached(const Timed& timed, double deadlineMs) {
+    if (!timed.outcome.error.empty()) return testing::AssertionFailure() << "refused: " << timed.outcome.error;
+    const double end = timed.outcome.value.value_or(std::nan(""));
+    const double earliest = std::max(deadlineMs, asTime(timed.before));
+    if (!(end >= earliest)) return testing::AssertionFailure() << "ended " << (earliest - end) * 1e6 << " ns early";
+    if (!(end <= asTime(timed.after))) return testing::AssertionFailure() << "ended after the call returned";
     return testing::AssertionSuccess();
 }
 
@@ -146,6 +165,8 @@ protected:
         const host::Outcome now = call(extensions().reloj, 1, {}, GetParam());
         const host::Outcome waited = call(extensions().espera, 1, {host::makeDoubles({0.01})}, GetParam());
         EXPECT_GE(value(waited), value(now));
+        const host::Outcome until = call(extensions().hasta, 1, {host::makeDoubles({value(now) + 0.01})}, GetParam());
+        EXPECT_GE(value(until), value(now) + 0.01);
         return outcome;
     }
 };
@@ -153,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(EndedBy, Refused, testing::Values(EndBy::exception, End
 
 struct CountCase {
     const char* name;
-    bool espera;
+    const host::Extension& extension;
     int nlhs, nrhs;
     const char* message;
 };
@@ -161,20 +182,26 @@ struct CountCase {
 TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
     const char* relojInputs = "reloj necesita 0 argumento de entrada.";
     const char* esperaInputs = "espera necesita 1 argumento de entrada.";
+    const char* hastaInputs = "hasta necesita 1 argumento de entrada.";
+    const Loaded& e = extensions();
     const CountCase cases[] = {
-        {"reloj_with_an_input", false, 1, 1, relojInputs},
-        {"reloj_both_wrong_gets_input_message", false, 2, 1, relojInputs},
-        {"reloj_two_outputs", false, 2, 0, "reloj requires one output argument."},
-        {"espera_no_input", true, 1, 0, esperaInputs},
-        {"espera_two_inputs", true, 1, 2, esperaInputs},
-        {"espera_both_wrong_gets_input_message", true, 2, 2, esperaInputs},
-        {"espera_two_outputs", true, 2, 1, "espera requires one output argument."},
+        {"reloj_with_an_input", e.reloj, 1, 1, relojInputs},
+        {"reloj_both_wrong_gets_input_message", e.reloj, 2, 1, relojInputs},
+        {"reloj_two_outputs", e.reloj, 2, 0, "reloj requires one output argument."},
+        {"espera_no_input", e.espera, 1, 0, esperaInputs},
+        {"espera_two_inputs", e.espera, 1, 2, esperaInputs},
+        {"espera_both_wrong_gets_input_message", e.espera, 2, 2, esperaInputs},
+        {"espera_two_outputs", e.espera, 2, 1, "espera requires one output argument."},
+        {"hasta_no_input", e.hasta, 1, 0, hastaInputs},
+        {"hasta_two_inputs", e.hasta, 1, 2, hastaInputs},
+        {"hasta_both_wrong_gets_input_message", e.hasta, 2, 2, hastaInputs},
+        {"hasta_two_outputs", e.hasta, 2, 1, "hasta requires one output argument."},
     };
     for (const CountCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<mxArray*> inputs;
         for (int i = 0; i < c.nrhs; ++i) inputs.push_back(host::makeDoubles({1.0}));
-        const host::Outcome outcome = refused(c.espera ? extensions().espera : extensions().reloj, c.nlhs, inputs);
+        const host::Outcome outcome = refused(c.extension, c.nlhs, inputs);
         EXPECT_EQ(outcome.error, c.message);
         EXPECT_EQ(outcome.created, 0u);
     }
@@ -183,9 +210,9 @@ TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
 }
 
 TEST(Gateway, NoOutputRequestedStillFillsSlotZero) {
-    for (const host::Extension* e : {&extensions().reloj, &extensions().espera}) {
+    for (const host::Extension* e : {&extensions().reloj, &extensions().espera, &extensions().hasta}) {
         std::vector<mxArray*> inputs;
-        if (e == &extensions().espera) inputs.push_back(host::makeDoubles({0.0}));
+        if (e != &extensions().reloj) inputs.push_back(host::makeDoubles({0.0}));
         const host::Outcome outcome = call(*e, 0, inputs);
         EXPECT_EQ(outcome.created, 1u);
         EXPECT_GT(value(outcome), 0.0);
@@ -257,15 +284,19 @@ TEST(Espera, SparseDurationIsElementOneOneOrZero) {
             SCOPED_TRACE(std::string(c.name) + (std::isnan(unused) ? ", unused slots NaN" : ", unused slots 1e300"));
             mxArray* input = standinCreateSparse(c.rows, c.columns, c.stored.data(), c.stored.size(), unused);
             EXPECT_TRUE(waited(timedEspera(input), c.waitMs));
+            // For hasta, every such value is a deadline long past.
+            input = standinCreateSparse(c.rows, c.columns, c.stored.data(), c.stored.size(), unused);
+            EXPECT_TRUE(reached(timedCall(extensions().hasta, input), c.waitMs));
         }
     }
 }
 
-bool isEsperaRefusal(const std::string& message) {
-    return message.rfind("espera ", 0) == 0 && message.back() == '.' &&
-           message != "espera necesita 1 argumento de entrada." &&
-           message != "espera requires one output argument.";
+// A refusal of the input by the function `name`, not of the argument counts.
+bool isRefusal(const std::string& name, const std::string& message) {
+    return message.rfind(name + " ", 0) == 0 && message.back() == '.' &&
+           message != name + " necesita 1 argumento de entrada." && message != name + " requires one output argument.";
 }
+bool isEsperaRefusal(const std::string& message) { return isRefusal("espera", message); }
 
 struct BadInputCase {
     const char* name;
@@ -274,7 +305,7 @@ struct BadInputCase {
     bool complex;
 };
 
-TEST_P(Refused, EsperaInputsWithoutADoubleElementUnread) {
+TEST_P(Refused, InputsWithoutADoubleElementUnread) {
     // The stand-in puts each array's data right before an unreadable page, so
     // reading a smaller element as a double faults. Arrays of exactly eight
     // bytes would read without a fault, as a wrong duration: the class, not
@@ -297,17 +328,20 @@ TEST_P(Refused, EsperaInputsWithoutADoubleElementUnread) {
         {"empty_logical", kMxLogical, 0, 1, false},   {"empty_cell", kMxCell, 0, 0, false},
         {"empty_struct", kMxStruct, 1, 0, false},     {"empty_single", kMxSingle, 0, 5, false},
     };
-    for (const BadInputCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const host::Outcome outcome =
-            refused(extensions().espera, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, c.complex)});
-        EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
+    for (const char* name : {"espera", "hasta"}) {
+        const host::Extension& extension = std::string(name) == "espera" ? extensions().espera : extensions().hasta;
+        for (const BadInputCase& c : cases) {
+            SCOPED_TRACE(std::string(name) + ", " + c.name);
+            const host::Outcome outcome =
+                refused(extension, 1, {standinCreateArray(c.mxClass, c.rows, c.columns, c.complex)});
+            EXPECT_TRUE(isRefusal(name, outcome.error)) << outcome.error;
+            EXPECT_EQ(outcome.created, 0u);
+        }
+        // An empty sparse array has room for an element all the same.
+        const host::Outcome outcome = refused(extension, 1, {standinCreateSparse(0, 3, nullptr, 0, 5.0)});
+        EXPECT_TRUE(isRefusal(name, outcome.error)) << outcome.error;
         EXPECT_EQ(outcome.created, 0u);
     }
-    // An empty sparse array has room for an element all the same.
-    const host::Outcome outcome = refused(extensions().espera, 1, {standinCreateSparse(0, 3, nullptr, 0, 5.0)});
-    EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
-    EXPECT_EQ(outcome.created, 0u);
 }
 
 // These are refused once the result exists: the host frees it.
@@ -317,6 +351,29 @@ TEST_P(Refused, EsperaDurationsWithoutADeadlineAndTheCallEnds) {
         SCOPED_TRACE(ms);
         const host::Outcome outcome = refused(extensions().espera, 1, {host::makeDoubles({ms})});
         EXPECT_TRUE(isEsperaRefusal(outcome.error)) << outcome.error;
+    }
+}
+
+TEST_P(Refused, HastaDeadlinesItCannotHave) {
+    for (double deadline : {std::nan(""), kInf, -kInf, 1e300, std::numeric_limits<double>::max(), 1e30}) {
+        SCOPED_TRACE(deadline);
+        const host::Outcome outcome = refused(extensions().hasta, 1, {host::makeDoubles({deadline})});
+        EXPECT_EQ(outcome.error, "hasta cannot wait until NaN, Inf, -Inf or a time past the counter's last reading.");
+    }
+}
+
+// Deadlines past (at once, with the present time), near and far, on reloj's
+// scale: each reached, never early, whatever the margin learned so far.
+TEST(Hasta, EndsAtOrAfterItsDeadlineOnRelojsScale) {
+    for (double ahead : {-1e12, -5.0, 0.0, 1e-4, 0.05, 0.5, 1.0, 3.0, 12.0, 30.0}) {
+        SCOPED_TRACE(ahead);
+        for (int round = 0; round < 5; ++round) {
+            mxArray* input = host::makeDoubles({0.0});
+            const double deadline = asTime(counterNow()) + ahead;
+            *static_cast<double*>(input->real) = deadline;
+            const Timed timed = timedCall(extensions().hasta, input);
+            EXPECT_TRUE(reached(timed, deadline));
+        }
     }
 }
 
@@ -385,6 +442,29 @@ TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
     EXPECT_TRUE(waited(timedEspera(host::makeDoubles({2.0}), GetParam()), 2.0));
 }
 
+// hasta sleeps most of a long wait: the flag ends it there too, within the
+// few milliseconds of one sleep (printed; bounded only loosely here).
+TEST_P(Interrupt, FlagSetWhileHastaSleepsEndsTheCallAndIsCleared) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point setAt;
+    std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        setAt = Clock::now();
+        libut.setInterruptPending(true);
+    });
+    const host::Outcome outcome = call(extensions().hasta, 1, {host::makeDoubles({reloj() + 1e7})}, GetParam());
+    const Clock::time_point endedAt = Clock::now();
+    user.join();
+    EXPECT_EQ(outcome.error, "hasta was interrupted before the end of its wait.");
+    EXPECT_FALSE(outcome.value.has_value());
+    EXPECT_FALSE(libut.isInterruptPending()) << "the flag would stop the next command too";
+    const double ms = std::chrono::duration<double, std::milli>(endedAt - setAt).count();
+    EXPECT_LT(ms, 60000.0);
+    std::printf("[ measured ] from the flag to hasta's end: %.3f ms\n", ms);
+    const double deadline = reloj() + 2.0;
+    EXPECT_TRUE(reached(timedCall(extensions().hasta, host::makeDoubles({deadline}), GetParam()), deadline));
+}
+
 struct PendingCase {
     const char* name;
     double ms;
@@ -422,8 +502,36 @@ TEST_P(Interrupt, FlagPendingBeforeTheCall) {
     }
 }
 
-// A MATLAB without libut's interrupt calls: espera loads, finds none, and
-// waits that would ask run to their end.
+// A deadline past, or refused, leaves a pending flag to the host; a wait of
+// 30 ms sleeps or spins long enough to ask, and ends at once. (Whether a
+// nearer one asks depends on the margin learned so far.)
+TEST_P(Interrupt, FlagPendingBeforeHasta) {
+    const PendingCase cases[] = {
+        {"past", -5, false},
+        {"thirty_milliseconds_ahead", 30, true},
+        {"nan_refused", std::nan(""), false},
+    };
+    for (const PendingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        libut.setInterruptPending(true);
+        const double deadline = reloj() + c.ms;
+        const Timed timed = timedCall(extensions().hasta, host::makeDoubles({deadline}), GetParam());
+        if (c.interrupted) {
+            EXPECT_EQ(timed.outcome.error, "hasta was interrupted before the end of its wait.");
+            EXPECT_FALSE(libut.isInterruptPending());
+            continue;
+        }
+        if (std::isnan(c.ms)) {
+            EXPECT_TRUE(isRefusal("hasta", timed.outcome.error)) << timed.outcome.error;
+        } else {
+            EXPECT_TRUE(reached(timed, deadline));
+        }
+        EXPECT_TRUE(libut.isInterruptPending());
+    }
+}
+
+// A MATLAB without libut's interrupt calls: espera and hasta load, find none,
+// and waits that would ask run to their end.
 TEST(InterruptWithoutLibut, WaitsRunToTheirEnd) {
     if (!hostWithoutLibut()) GTEST_SKIP() << "run by ctest as host_test_without_libut";
     extensions();
@@ -433,6 +541,8 @@ TEST(InterruptWithoutLibut, WaitsRunToTheirEnd) {
     for (double ms : {0.5, 3.0, 20.0}) {
         SCOPED_TRACE(ms);
         EXPECT_TRUE(waited(timedEspera(host::makeDoubles({ms})), ms));
+        const double deadline = reloj() + ms;
+        EXPECT_TRUE(reached(timedCall(extensions().hasta, host::makeDoubles({deadline})), deadline));
     }
 }
 
@@ -453,6 +563,9 @@ TEST_P(Concurrency, CallsAndRefusalsFromManyThreadsAtOnce) {
                 const double ms = 0.1 * static_cast<double>(1 + (t + i) % 5);
                 const Timed timed = timedEspera(host::makeDoubles({ms}), endBy);
                 if (!waited(timed, ms) || timed.outcome.created != 1) ++failures[t];
+                // hasta's waits share the margin they learn.
+                const double deadline = asTime(counterNow()) + ms;
+                if (!reached(timedCall(extensions().hasta, host::makeDoubles({deadline}), endBy), deadline)) ++failures[t];
                 const host::Outcome nan = call(extensions().espera, 1, {host::makeDoubles({std::nan("")})}, endBy);
                 const host::Outcome int8 =
                     call(extensions().espera, 1, {standinCreateArray(kMxInt8, 1, 1, false)}, endBy);
@@ -477,7 +590,7 @@ public:
         const std::string name = u8"mis extensiones ñandú Ärger Время 計時 " + std::to_string(random());
         folder_ = fs::temp_directory_path() / fs::u8path(name);
         fs::create_directories(folder_);
-        for (const char* function : {"reloj", "espera"}) {
+        for (const char* function : {"reloj", "espera", "hasta"}) {
             const std::string file = std::string(function) + EXTENSION_SUFFIX;
             fs::copy_file(fs::u8path(EXTENSION_DIR) / file, folder_ / file);
         }
@@ -524,6 +637,7 @@ TEST(Loading, LoadCallAndUnloadAgainAndAgainFromAFolderOfManyScripts) {
     const ReloadCase cases[] = {
         {"reloj", {}, {1.0}, "reloj necesita 0 argumento de entrada."},
         {"espera", {0.01}, {std::nan("")}, "espera cannot wait NaN, Inf or 2^63 counter ticks or more."},
+        {"hasta", {0.0}, {std::nan("")}, "hasta cannot wait until NaN, Inf, -Inf or a time past the counter's last reading."},
     };
     for (int round = 0; round < reloadRounds(); ++round) {
         const EndBy endBy = round % 2 == 0 ? EndBy::exception : EndBy::longjmp;

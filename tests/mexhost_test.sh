@@ -5,7 +5,7 @@
 set -u
 dir=$1 suffix=$2
 shift 2
-reloj=$dir/reloj$suffix espera=$dir/espera$suffix
+reloj=$dir/reloj$suffix espera=$dir/espera$suffix hasta=$dir/hasta$suffix
 host=
 for word in "$@"; do host="$host '$(printf %s "$word" | sed "s/'/'\\\\''/g")'"; done
 out=$(mktemp) err=$(mktemp)
@@ -40,6 +40,8 @@ expect 0 "$n|$n|$n" "" "$espera" 0 , "$espera" -inf , "$espera" 0x1p-4
 expect 1 "error: espera necesita 1 argumento de entrada.|$n" "" "$espera" , "$reloj"
 expect 1 "error: espera cannot wait NaN, Inf*|error: espera cannot wait NaN, Inf*" "" "$espera" nan , "$espera" inf
 expect 1 "error: reloj necesita 0 argumento de entrada." "" "$reloj" 1e999
+# hasta: a deadline long past returns at once; one it cannot have is refused.
+expect 1 "$n|error: hasta cannot wait until NaN, Inf, -Inf or a time past*" "" "$hasta" -1 , "$hasta" -inf
 # Refused before anything is loaded or called.
 expect 2 "" "$not_a_number" "$espera" abc
 expect 2 "" "$not_a_number" "$espera" 5ms

@@ -1,7 +1,7 @@
 #!/bin/sh
 # check_imports.sh DIR: the Octave extensions in DIR export the two entry
 # points and nothing else, call no host function beyond their own few (espera
-# also Octave's interrupt state, to end a wait on Ctrl+C), and are linked
+# and hasta also Octave's interrupt state, to end a wait on Ctrl+C), and are linked
 # hardened.
 set -u
 failures=0
@@ -10,10 +10,10 @@ expect() {  # expect WHAT ACTUAL EXPECTED
 }
 lines() { tr '\n' ' ' | sed 's/ $//'; }
 
-for name in reloj espera; do
+for name in reloj espera hasta; do
     file=$1/$name.mex
     want="mexErrMsgTxt mxCreateDoubleMatrix mxGetPr" interrupt=""
-    if [ "$name" = espera ]; then
+    if [ "$name" != reloj ]; then
         want="mexErrMsgTxt mxCreateDoubleMatrix mxGetIr mxGetJc mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
         interrupt="octave_handle_signal octave_interrupt_state octave_signal_caught"
     fi

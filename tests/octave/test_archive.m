@@ -22,6 +22,7 @@ function failures = test_archive(zip, release)
     't = espera(5);',            'espera'
     'espera()',                  'espera'
     '[a, b] = espera(1, 2);',    'espera'
+    't = hasta(5);',             'hasta'
   };
   for i = 1:size(calls, 1)
     err = [];
@@ -38,7 +39,7 @@ function failures = test_archive(zip, release)
       failures = failures + 1;
     end
   end
-  for name = {'reloj', 'espera'}
+  for name = {'reloj', 'espera', 'hasta'}
     file = fullfile(folder, [name{1} '.m']);
     if ~strcmp(which(name{1}), file)
       fprintf('%s is not %s but [%s]\n', name{1}, file, which(name{1}));

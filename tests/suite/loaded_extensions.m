@@ -1,20 +1,21 @@
-function both = loaded_extensions()
-% loaded_extensions  Whether reloj and espera are loaded in this process now,
-% as [reloj espera]: in MATLAB as it lists its loaded MEX files, in Octave
-% whether the files they resolve to are mapped into the process (Linux only).
+function loaded = loaded_extensions()
+% loaded_extensions  Whether reloj, espera and hasta are loaded in this
+% process now, as [reloj espera hasta]: in MATLAB as it lists its loaded MEX
+% files, in Octave whether the files they resolve to are mapped into the
+% process (Linux only).
 % Neither which() nor this function loads them.
-  names = {'reloj', 'espera'};
-  both = false(1, 2);
+  names = {'reloj', 'espera', 'hasta'};
+  loaded = false(1, 3);
   if exist('OCTAVE_VERSION', 'builtin') ~= 0
     maps = fileread('/proc/self/maps');
-    for i = 1:2
-      both(i) = ~isempty(strfind(maps, canonicalize_file_name(which(names{i}))));
+    for i = 1:3
+      loaded(i) = ~isempty(strfind(maps, canonicalize_file_name(which(names{i}))));
     end
   else
     [~, mex_files] = inmem();
-    loaded = regexprep(mex_files, '^.*[\\/]|\.[^.\\/]*$', '');
-    for i = 1:2
-      both(i) = any(strcmp(loaded, names{i}));
+    in_memory = regexprep(mex_files, '^.*[\\/]|\.[^.\\/]*$', '');
+    for i = 1:3
+      loaded(i) = any(strcmp(in_memory, names{i}));
     end
   end
 end

@@ -172,7 +172,7 @@ end
 % checked. The file beside the compiled function names the release.
 function help_text(folder)
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
-  for name = {'reloj', 'espera'}
+  for name = {'reloj', 'espera', 'hasta'}
     % Not exist(name) == 3: MATLAB ranks a folder of that name (as reloj/ in
     % the sources) before a compiled function.
     [~, ~, ext] = fileparts(which(name{1}));
@@ -202,9 +202,9 @@ function not_compiled(folder)
   alone = [tempname() ' help files'];
   mkdir(alone);
   [~, alone_name] = fileparts(alone);
-  names = {'reloj', 'espera'};
-  with_compiled = cell(1, 2);
-  for i = 1:2
+  names = {'reloj', 'espera', 'hasta'};
+  with_compiled = cell(size(names));
+  for i = 1:numel(names)
     with_compiled{i} = help(names{i});
     copyfile(fullfile(folder, [names{i} '.m']), alone);
   end
@@ -217,6 +217,7 @@ function not_compiled(folder)
     'reloj(1)',                @reloj,   {1},    0
     't = espera(5)',           @espera,  {5},    1
     '[a, b] = espera(1, 2)',   @espera,  {1, 2}, 2
+    't = hasta(5)',            @hasta,   {5},    1
   };
   for i = 1:size(calls, 1)
     [message, identifier] = message_of(calls{i, 2}, calls{i, 3}, calls{i, 4});
@@ -225,7 +226,7 @@ function not_compiled(folder)
       problems{end + 1} = sprintf('%s: [%s] [%s]', calls{i, 1}, identifier, message); %#ok<AGROW>
     end
   end
-  for i = 1:2
+  for i = 1:numel(names)
     if ~strcmp(help(names{i}), with_compiled{i})
       problems{end + 1} = sprintf('help %s differs without the compiled function', names{i}); %#ok<AGROW>
     end
@@ -238,7 +239,7 @@ end
 % rounds, so that loading again after unloading is repeated too.
 function after_clear(~)
   no_deadline = 'espera cannot wait NaN, Inf or 2^63 counter ticks or more.';
-  clears = {'clear reloj espera', 'clear functions', 'clear mex'};
+  clears = {'clear reloj espera hasta', 'clear functions', 'clear mex'};
   previous = reloj();
   for pass = 1:3
     for i = 1:numel(clears)
@@ -247,9 +248,11 @@ function after_clear(~)
       t0 = reloj();
       t1 = espera(0.5);
       assert(t0 >= previous && t1 - t0 >= 0.5, 'after %s: %.17g, %.17g, %.17g', clears{i}, previous, t0, t1);
-      previous = t1;
       got = message_of(@espera, {NaN}, 1);
       assert(ends_with(got, no_deadline), 'after %s: espera(NaN) gave [%s]', clears{i}, got);
+      t2 = hasta(t1 + 0.5);
+      assert(t2 - t1 >= 0.5, 'after %s: hasta(%.17g) ended at %.17g', clears{i}, t1 + 0.5, t2);
+      previous = t2;
     end
   end
 end
@@ -261,18 +264,19 @@ function unloading(~)
   end
   clears = {
     % command              unloads
-    'clear reloj espera',  true
+    'clear reloj espera hasta', true
     'clear functions',     true
     'clear mex',           ~in_octave   % in Octave it clears a function named mex
   };
   for i = 1:size(clears, 1)
     reloj();
     espera(0);
-    assert(isequal(loaded_extensions(), [true true]), 'before %s, loaded: reloj %d, espera %d', ...
+    hasta(0);
+    assert(isequal(loaded_extensions(), [true true true]), 'before %s, loaded: reloj %d, espera %d, hasta %d', ...
            clears{i, 1}, loaded_extensions());
     eval([clears{i, 1} ';']);
-    want = ~[clears{i, 2} clears{i, 2}];
-    assert(isequal(loaded_extensions(), want), 'after %s, loaded: reloj %d, espera %d', ...
+    want = ~repmat(clears{i, 2}, 1, 3);
+    assert(isequal(loaded_extensions(), want), 'after %s, loaded: reloj %d, espera %d, hasta %d', ...
            clears{i, 1}, loaded_extensions());
   end
 end

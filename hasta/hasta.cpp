@@ -1,0 +1,70 @@
+// hasta(deadline): waits until the counter reaches deadline, a time in
+// counter milliseconds on reloj's scale, and returns the time the wait ended,
+// on the same scale, at or after the deadline. It sleeps on the system's timer
+// while the deadline is far and spins on the counter for the rest. Ctrl+C in
+// the host ends the wait with an error.
+#include <atomic>
+#include <cstdint>
+
+#include "gateway/first_element.hpp"
+#include "gateway/gateway.hpp"
+#include "gateway/interrupt.hpp"
+#include "timing/deadline_wait.hpp"
+#include "timing/sleeper.hpp"
+
+namespace {
+
+// The margin, in counter ticks, by which hasta's waits sleep short of their
+// deadline, learned from this process's wakeups (timing::nextMargin); 0 until
+// the first wait. The only state any of these functions keeps between calls:
+// it lives while hasta is loaded, and clearing hasta starts it afresh. Hosts
+// call on one thread; should two waits run at once all the same, each reads a
+// whole margin and the last to end leaves its own, hence an atomic.
+std::atomic<std::uint64_t> learnedMargin{0};
+
+const char* refuse(const mxArray* const* inputs) {
+    if (gateway::hasFirstDouble(inputs[0])) return nullptr;
+    return "hasta requires a deadline in counter milliseconds: a non-empty double array.";
+}
+
+double hasta(const mxArray* const* inputs) {
+    // Read before the wait, so that no host call lies between its readings.
+    const double deadlineMs = gateway::firstElement(inputs[0]);
+    const timing::Sleeper sleeper = timing::openSleeper();
+    const timing::DeadlineWaitEnd ended = timing::waitUntilOn(
+        deadlineMs, learnedMargin.load(std::memory_order_relaxed), timing::readCounter, timing::readFrequency,
+        [&](std::uint64_t reading) { timing::sleepUntil(sleeper, reading); }, gateway::InterruptPoll{});
+    // The thread as it was found, before any error below: the host's error
+    // call does not return.
+    timing::closeSleeper(sleeper);
+    learnedMargin.store(ended.margin, std::memory_order_relaxed);
+    switch (ended.wait.outcome) {
+        case timing::WaitOutcome::reached:
+            break;
+        case timing::WaitOutcome::interrupted:
+            // Taken before the error: the host would otherwise stop the next
+            // command with the same request.
+            gateway::clearInterrupt();
+            gateway::fail("hasta was interrupted before the end of its wait.");
+        case timing::WaitOutcome::noDeadline:
+            gateway::fail("hasta cannot wait until NaN, Inf, -Inf or a time past the counter's last reading.");
+    }
+    // reloj's conversion: the end reading is the first at or past the one
+    // whose time on this scale reaches the deadline, so the result does too.
+    return timing::countToMsMultiplyFirst(ended.wait.end, ended.wait.frequency);
+}
+
+constexpr gateway::Function kHasta = {
+    1,
+    "hasta necesita 1 argumento de entrada.",
+    "hasta requires one output argument.",
+    refuse,
+    hasta,
+};
+
+}  // namespace
+
+// What the host calls for t = hasta(deadline).
+extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    gateway::run(kHasta, nlhs, plhs, nrhs, prhs);
+}
