@@ -22,18 +22,13 @@
 #include <cstring>
 #include <limits>
 
+#include "fuzz_input.hpp"
 #include "timing/deadline_wait.hpp"
 
 namespace {
 
 constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
 constexpr std::uint64_t kMostSteps = 4096;  // readings and sleeps, each
-
-std::uint64_t take(const std::uint8_t*& data, std::size_t& size) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8 && size > 0; ++i, ++data, --size) value |= std::uint64_t{*data} << (8 * i);
-    return value;
-}
 
 }  // namespace
 

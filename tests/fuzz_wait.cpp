@@ -19,6 +19,7 @@
 #include <functional>
 #include <limits>
 
+#include "fuzz_input.hpp"
 #include "timing/spin_wait.hpp"
 
 namespace {
@@ -27,12 +28,6 @@ constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
 // Steps are scaled up so that no wait takes more than about this many reads:
 // one input runs in microseconds, however long a duration it asks for.
 constexpr std::uint64_t kMostReads = 1024;
-
-std::uint64_t take(const std::uint8_t*& data, std::size_t& size) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8 && size > 0; ++i, ++data, --size) value |= std::uint64_t{*data} << (8 * i);
-    return value;
-}
 
 // Reads start first, then start + step, start + 2 step, ... held at 2^64 - 1
 // (a counter never goes back). Gives at most `budget` readings after the

@@ -408,36 +408,44 @@ protected:
         EXPECT_EQ(standinLiveCount(), liveBefore) << "arrays left over";
     }
 
-    host::Outcome wait(double ms) { return call(extensions().espera, 1, {host::makeDoubles({ms})}, GetParam()); }
+    // A call of the extension with the input, during which the user presses
+    // Ctrl+C on another thread (if the call is slow to start, the flag is
+    // pending when it does: it ends all the same). Prints, and gives, how long
+    // after the flag the call ended at most: the time is taken before the
+    // other thread starts, so a thread slow to get the processor (valgrind
+    // runs one thread at a time) counts against the bound.
+    struct Stopped {
+        host::Outcome outcome;
+        double ms;
+    };
+    Stopped stoppedByTheUser(const host::Extension& extension, double input) {
+        using Clock = std::chrono::steady_clock;
+        const std::chrono::milliseconds pressAfter(200);
+        const Clock::time_point startedAt = Clock::now();
+        std::thread user([&] {
+            std::this_thread::sleep_for(pressAfter);
+            libut.setInterruptPending(true);
+        });
+        Stopped stopped{call(extension, 1, {host::makeDoubles({input})}, GetParam()), 0.0};
+        const Clock::time_point endedAt = Clock::now();
+        user.join();
+        stopped.ms = std::chrono::duration<double, std::milli>(endedAt - startedAt - pressAfter).count();
+        std::printf("[ measured ] from the flag to the call's end, at most: %.3f ms\n", stopped.ms);
+        EXPECT_FALSE(stopped.outcome.value.has_value());
+        EXPECT_FALSE(libut.isInterruptPending()) << "the flag would stop the next command too";
+        return stopped;
+    }
 };
 INSTANTIATE_TEST_SUITE_P(EndedBy, Interrupt, testing::Values(EndBy::exception, EndBy::longjmp), endingName);
 
 TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
-    using Clock = std::chrono::steady_clock;
-    const std::chrono::milliseconds pressAfter(200);
-    // Taken before the other thread starts: a thread that is slow to get the
-    // processor (valgrind runs one thread at a time) counts against the bound.
-    const Clock::time_point startedAt = Clock::now();
-    // The user presses Ctrl+C on another thread while the call waits (if the
-    // call is slow to start, the flag is pending when it does: it ends all
-    // the same).
-    std::thread user([&] {
-        std::this_thread::sleep_for(pressAfter);
-        libut.setInterruptPending(true);
-    });
     // Two minutes, longer than the bound below: only the flag ends it in
     // time, and a flag never seen fails the test instead of spinning for hours.
-    const host::Outcome outcome = wait(120000);
-    const Clock::time_point endedAt = Clock::now();
-    user.join();
-    EXPECT_EQ(outcome.error, kInterrupted);
-    EXPECT_FALSE(outcome.value.has_value());
-    EXPECT_FALSE(libut.isInterruptPending()) << "the flag would stop the next command too";
-    const double ms = std::chrono::duration<double, std::milli>(endedAt - startedAt - pressAfter).count();
+    const Stopped stopped = stoppedByTheUser(extensions().espera, 120000);
+    EXPECT_EQ(stopped.outcome.error, kInterrupted);
     // The wait asks about once a millisecond; a generous bound, for a loaded
     // machine or valgrind.
-    EXPECT_LT(ms, 60000.0);
-    std::printf("[ measured ] from the flag to the call's end, at most: %.3f ms\n", ms);
+    EXPECT_LT(stopped.ms, 60000.0);
     // And the next calls run as usual.
     EXPECT_TRUE(waited(timedEspera(host::makeDoubles({2.0}), GetParam()), 2.0));
 }
@@ -445,22 +453,9 @@ TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
 // hasta sleeps most of a long wait: the flag ends it there too, within the
 // few milliseconds of one sleep (printed; bounded only loosely here).
 TEST_P(Interrupt, FlagSetWhileHastaSleepsEndsTheCallAndIsCleared) {
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point setAt;
-    std::thread user([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        setAt = Clock::now();
-        libut.setInterruptPending(true);
-    });
-    const host::Outcome outcome = call(extensions().hasta, 1, {host::makeDoubles({reloj() + 1e7})}, GetParam());
-    const Clock::time_point endedAt = Clock::now();
-    user.join();
-    EXPECT_EQ(outcome.error, "hasta was interrupted before the end of its wait.");
-    EXPECT_FALSE(outcome.value.has_value());
-    EXPECT_FALSE(libut.isInterruptPending()) << "the flag would stop the next command too";
-    const double ms = std::chrono::duration<double, std::milli>(endedAt - setAt).count();
-    EXPECT_LT(ms, 60000.0);
-    std::printf("[ measured ] from the flag to hasta's end: %.3f ms\n", ms);
+    const Stopped stopped = stoppedByTheUser(extensions().hasta, reloj() + 120000);
+    EXPECT_EQ(stopped.outcome.error, "hasta was interrupted before the end of its wait.");
+    EXPECT_LT(stopped.ms, 60000.0);
     const double deadline = reloj() + 2.0;
     EXPECT_TRUE(reached(timedCall(extensions().hasta, host::makeDoubles({deadline}), GetParam()), deadline));
 }

@@ -21,20 +21,14 @@ function argument_counts(~)
   in = 'hasta necesita 1 argumento de entrada.';
   out = 'hasta requires one output argument.';
   cases = {
-    % call                   inputs     outputs  message
-    'hasta()',               {},        1,       in
-    'hasta(), no output',    {},        0,       in
-    'hasta(1, 2)',           {1, 2},    1,       in
-    '[a, b] = hasta(1)',     {1},       2,       out
-    '[a, b] = hasta(1, 2)',  {1, 2},    2,       in    % inputs are checked first
+    % call                   function  inputs  outputs  message
+    'hasta()',               @hasta,   {},     1,       in
+    'hasta(), no output',    @hasta,   {},     0,       in
+    'hasta(1, 2)',           @hasta,   {1, 2}, 1,       in
+    '[a, b] = hasta(1)',     @hasta,   {1},    2,       out
+    '[a, b] = hasta(1, 2)',  @hasta,   {1, 2}, 2,       in    % inputs are checked first
   };
-  wrong = {};
-  for i = 1:size(cases, 1)
-    got = message_of(@hasta, cases{i, 2}, cases{i, 3});
-    if ~ends_with(got, cases{i, 4})
-      wrong{end + 1} = sprintf('%s gave [%s], not [%s]', cases{i, 1}, got, cases{i, 4}); %#ok<AGROW>
-    end
-  end
+  wrong = wrong_messages(cases);
   assert(isempty(wrong), '%s', strjoin(wrong, '; '));
 end
 
@@ -67,13 +61,7 @@ function refused_inputs(~)
     '[NaN 1]',       [NaN 1],           no_deadline
     'complex Inf',   complex(Inf, 1),   no_deadline
   };
-  wrong = {};
-  for i = 1:size(cases, 1)
-    got = message_of(@hasta, cases(i, 2), 1);
-    if ~ends_with(got, cases{i, 3})
-      wrong{end + 1} = sprintf('%s gave [%s], not [%s]', cases{i, 1}, got, cases{i, 3}); %#ok<AGROW>
-    end
-  end
+  wrong = wrong_messages(cases, @hasta);
   assert(isempty(wrong), '%s', strjoin(wrong, '; '));
 end
 

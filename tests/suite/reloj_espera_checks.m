@@ -44,13 +44,7 @@ function argument_counts(~)
     '[a, b] = espera()',      @espera,  {},         2,      ein
     '[a, b] = espera(1, 2)',  @espera,  {1, 2},     2,      ein
   };
-  wrong = {};
-  for i = 1:size(cases, 1)
-    got = message_of(cases{i, 2}, cases{i, 3}, cases{i, 4});
-    if ~ends_with(got, cases{i, 5})
-      wrong{end + 1} = sprintf('%s gave [%s], not [%s]', cases{i, 1}, got, cases{i, 5}); %#ok<AGROW>
-    end
-  end
+  wrong = wrong_messages(cases);
   assert(isempty(wrong), '%s', strjoin(wrong, '; '));
 end
 
@@ -105,13 +99,7 @@ function refused_inputs(~)
     '[NaN 1]',       [NaN 1],           no_deadline
     'complex Inf',   complex(Inf, 1),   no_deadline
   };
-  wrong = {};
-  for i = 1:size(cases, 1)
-    got = message_of(@espera, cases(i, 2), 1);
-    if ~ends_with(got, cases{i, 3})
-      wrong{end + 1} = sprintf('%s gave [%s], not [%s]', cases{i, 1}, got, cases{i, 3}); %#ok<AGROW>
-    end
-  end
+  wrong = wrong_messages(cases, @espera);
   assert(isempty(wrong), '%s', strjoin(wrong, '; '));
   one_result('reloj() after the refusals', reloj());
 end
