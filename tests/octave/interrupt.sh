@@ -1,11 +1,16 @@
 #!/bin/sh
-# interrupt.sh OCTAVE-CLI DIR: Ctrl+C ends a wait in GNU Octave, and the
-# session goes on. octave-cli reads its commands from standard input as a
-# user types them (-i: with a prompt), runs espera(1e7), 2.8 hours, from DIR,
-# and gets SIGINT, as Ctrl+C in a terminal sends it: the wait must end with
-# espera's error, back at the prompt, and the next command must run.
+# interrupt.sh OCTAVE-CLI DIR [FUNCTION]: Ctrl+C ends a wait in GNU Octave,
+# and the session goes on. octave-cli reads its commands from standard input
+# as a user types them (-i: with a prompt), runs a wait of 2.8 hours from DIR,
+# espera(1e7) or, with FUNCTION hasta, hasta(reloj() + 1e7), which sleeps, and
+# gets SIGINT, as Ctrl+C in a terminal sends it: the wait must end with the
+# function's error, back at the prompt, and the next command must run.
 set -u
-octave=$1 dir=$2
+octave=$1 dir=$2 function=${3:-espera}
+case $function in
+    hasta) wait="hasta(reloj() + 1e7)" ;;
+    *) wait="espera(1e7)" ;;
+esac
 work=$(mktemp -d)
 pid=
 cleanup() {
@@ -43,16 +48,16 @@ pid=$!
 exec 3>"$work/in"
 say() { echo "$1" >&3; }
 
-say "addpath('$dir'); reloj(); espera(0); disp('ready')"
+say "addpath('$dir'); reloj(); $function(0); disp('ready')"
 until_printed '^(octave:[0-9]+> )?ready$' 60 || { fail "Octave did not start"; cat "$work/out"; exit 1; }
-say "disp('waiting'); fflush(stdout); espera(1e7)"
-until_printed 'waiting$' 60 || fail "espera(1e7) did not start"
+say "disp('waiting'); fflush(stdout); $wait"
+until_printed 'waiting$' 60 || fail "$wait did not start"
 sleep 0.5  # well into the wait
 interrupted=$(now_ms)
 kill -INT "$pid"
 say "t = reloj()"
 if until_printed '^octave:[0-9]+> t = [0-9]' 20; then
-    echo "octave interrupt: from SIGINT to the next command's result, $(($(now_ms) - interrupted)) ms"
+    echo "octave interrupt of $function: from SIGINT to the next command's result, $(($(now_ms) - interrupted)) ms"
 else
     fail "no prompt and result of the next command within 20 s of SIGINT"
 fi
@@ -72,7 +77,7 @@ pid=
 # else after the wait began.
 after=$(sed -n '/waiting$/,$p' "$work/out" | sed 1d | sed -E 's/^octave:[0-9]+> /> /' | paste -sd '|')
 case $after in
-    "error: espera: espera was interrupted before the end of its wait.|> t = "[0-9]*"|> ") ;;
+    "error: $function: $function was interrupted before the end of its wait.|> t = "[0-9]*"|> ") ;;
     *) fail "after the wait began, Octave printed [$after]" ;;
 esac
 
