@@ -117,6 +117,13 @@ function build_octave(root, outdir, name, sources)
   here = pwd;
   back = onCleanup(@() cd(here));
   cd(staging);
+  % Nor does Octave 11's mkoctfile quote the names of the files it makes in
+  % the temporary folder, nor GCC's link-time optimiser (in Debian's flags
+  % for Octave 9) the makefile it writes there: both go into this folder,
+  % named relative to it.
+  previous_tmpdir = getenv('TMPDIR');
+  setenv('TMPDIR', '.');
+  restore_tmpdir = onCleanup(@() restore_env('TMPDIR', previous_tmpdir));
   for k = 1:numel(sources)
     mex('-c', '-I.', sources{k}, '-o', objects{k});
   end
