@@ -1,6 +1,6 @@
 // espera(ms): busy-waits ms milliseconds on the counter and returns the time
 // the wait ended, in counter milliseconds (the scale of reloj). Ctrl+C in the
-// host ends the wait with an error.
+// host ends the wait, as the host ends interrupted calls (gateway/interrupt.hpp).
 #include "gateway/first_element.hpp"
 #include "gateway/gateway.hpp"
 #include "gateway/interrupt.hpp"
@@ -21,10 +21,7 @@ double espera(const mxArray* const* inputs) {
         case timing::WaitOutcome::reached:
             break;
         case timing::WaitOutcome::interrupted:
-            // Taken before the error: the host would otherwise stop the next
-            // command with the same request.
-            gateway::clearInterrupt();
-            gateway::fail("espera was interrupted before the end of its wait.");
+            gateway::endInterrupted("espera:interrupted", "espera was interrupted before the end of its wait.");
         case timing::WaitOutcome::noDeadline:
             gateway::fail("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
     }

@@ -31,15 +31,7 @@ void run(const Function& function, int nlhs, mxArray* plhs[], int nrhs, const mx
 
 void fail(const char* message) {
     mexErrMsgTxt(message);
-    // Not reached. Our own declaration of mexErrMsgTxt says so; the host's
-    // mex.h may not, so tell the compiler here, once.
-#if defined(_MSC_VER)
-    __assume(false);
-#elif defined(__GNUC__)
-    __builtin_unreachable();
-#else
-#error "Tell this compiler that the host's error call does not return."
-#endif
+    notReached();
 }
 
 }  // namespace gateway

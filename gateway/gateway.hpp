@@ -26,8 +26,26 @@ struct Function {
 // nlhs is 0: a call that asks for nothing still gets its value in ans).
 void run(const Function& function, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
-// Ends the call with the message as the host's error (mexErrMsgTxt, which
-// unwinds the call and never returns).
+// After the host's error calls. Our own declarations say they do not return;
+// the host's mex.h may not, so tell the compiler here, once.
+[[noreturn]] inline void notReached() {
+#if defined(_MSC_VER)
+    __assume(false);
+#elif defined(__GNUC__)
+    __builtin_unreachable();
+#else
+#error "Tell this compiler that the host's error calls do not return."
+#endif
+}
+
+// End the call with the message as the host's error (mexErrMsgTxt, which
+// unwinds the call and never returns); the second with the identifier too
+// (mexErrMsgIdAndTxt), which a script's catch can tell other errors by. It is
+// inline, so that only the extensions that use it import its host call.
 [[noreturn]] void fail(const char* message);
+[[noreturn]] inline void fail(const char* identifier, const char* message) {
+    mexErrMsgIdAndTxt(identifier, "%s", message);  // the message as it is, % and all
+    notReached();
+}
 
 }  // namespace gateway

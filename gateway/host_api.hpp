@@ -29,8 +29,11 @@ bool mxIsSparse(const mxArray* array);
 mwIndex* mxGetJc_730(const mxArray* array);
 mwIndex* mxGetIr_730(const mxArray* array);
 
-// libmex. Raises the message as an error in the host; never returns.
+// libmex. Raise the message as an error in the host; never return. The
+// second gives the error an identifier ("component:mnemonic") and formats the
+// message from format and the arguments as printf does.
 [[noreturn]] void mexErrMsgTxt(const char* message);
+[[noreturn]] void mexErrMsgIdAndTxt(const char* identifier, const char* format, ...);
 }
 
 inline mxArray* mxCreateDoubleMatrix(std::size_t rows, std::size_t columns, mxComplexity complexity) {

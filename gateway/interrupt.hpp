@@ -4,19 +4,23 @@
 //   interrupt_octave.inc         GNU Octave: its own interrupt state
 //   interrupt_libut_windows.inc  MATLAB on Windows: libut.dll, looked up at run time
 //   interrupt_libut_weak.inc     MATLAB on Linux and macOS: libut, through weak references
+// The hosts end an interrupted call differently: Octave's interrupt is an
+// exception of its own, which no try catches and which stops the whole
+// command, as Ctrl+C during pause does; MATLAB's is a request that the call
+// polls, takes and answers with an error (interrupt_libut.inc).
 // Only the functions that wait include it, so the others import nothing for it.
 // MATLAB's calls (bool utIsInterruptPending(void), bool
 // utSetInterruptPending(bool)) are not in its documented interface, so
 // nothing may depend on finding them: without them a wait is as it was.
 #pragma once
 
-#include "host_api.hpp"
+#include "gateway.hpp"
 
 namespace gateway {
 
 struct InterruptCalls {
     bool (*isPending)();       // whether the host asks the call to stop; may be null
-    bool (*setPending)(bool);  // sets the request, returns the one before; may be null
+    bool (*setPending)(bool);  // sets the request, returns the one before; may be null (always in Octave)
 };
 
 // The host's calls as this process has them now, found afresh on every use:
@@ -38,12 +42,10 @@ struct InterruptPoll {
     }
 };
 
-// Takes the request, so that it does not also stop what the user runs next.
-// The call then ends with its error.
-inline void clearInterrupt() {
-    const InterruptCalls calls = findInterruptCalls();
-    if (calls.setPending != nullptr) calls.setPending(false);
-}
+// Ends the call that the host asked to stop, as this host ends interrupted
+// calls; never returns. Where that is an error (MATLAB), it is identifier and
+// message.
+[[noreturn]] inline void endInterrupted(const char* identifier, const char* message);
 
 }  // namespace gateway
 

@@ -2,7 +2,8 @@
 // counter milliseconds on reloj's scale, and returns the time the wait ended,
 // on the same scale, at or after the deadline. It sleeps on the system's timer
 // while the deadline is far and spins on the counter for the rest. Ctrl+C in
-// the host ends the wait with an error.
+// the host ends the wait, as the host ends interrupted calls
+// (gateway/interrupt.hpp).
 #include <atomic>
 #include <cstdint>
 
@@ -42,10 +43,7 @@ double hasta(const mxArray* const* inputs) {
         case timing::WaitOutcome::reached:
             break;
         case timing::WaitOutcome::interrupted:
-            // Taken before the error: the host would otherwise stop the next
-            // command with the same request.
-            gateway::clearInterrupt();
-            gateway::fail("hasta was interrupted before the end of its wait.");
+            gateway::endInterrupted("hasta:interrupted", "hasta was interrupted before the end of its wait.");
         case timing::WaitOutcome::noDeadline:
             gateway::fail("hasta cannot wait until NaN, Inf, -Inf or a time past the counter's last reading.");
     }

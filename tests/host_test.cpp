@@ -387,6 +387,7 @@ TEST(Espera, NegativeDurationsReturnAtOnce) {
 }
 
 const char* const kInterrupted = "espera was interrupted before the end of its wait.";
+const char* const kInterruptedId = "espera:interrupted";  // what a script's catch tells it by
 
 // Ctrl+C as MATLAB takes it: the host's interrupt flag, in libut. Each test
 // leaves the flag clear and no array behind.
@@ -443,6 +444,7 @@ TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
     // time, and a flag never seen fails the test instead of spinning for hours.
     const Stopped stopped = stoppedByTheUser(extensions().espera, 120000);
     EXPECT_EQ(stopped.outcome.error, kInterrupted);
+    EXPECT_EQ(stopped.outcome.identifier, kInterruptedId);
     // The wait asks about once a millisecond; a generous bound, for a loaded
     // machine or valgrind.
     EXPECT_LT(stopped.ms, 60000.0);
@@ -455,6 +457,7 @@ TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
 TEST_P(Interrupt, FlagSetWhileHastaSleepsEndsTheCallAndIsCleared) {
     const Stopped stopped = stoppedByTheUser(extensions().hasta, reloj() + 120000);
     EXPECT_EQ(stopped.outcome.error, "hasta was interrupted before the end of its wait.");
+    EXPECT_EQ(stopped.outcome.identifier, "hasta:interrupted");
     EXPECT_LT(stopped.ms, 60000.0);
     const double deadline = reloj() + 2.0;
     EXPECT_TRUE(reached(timedCall(extensions().hasta, host::makeDoubles({deadline}), GetParam()), deadline));
@@ -486,9 +489,11 @@ TEST_P(Interrupt, FlagPendingBeforeTheCall) {
         const std::string& error = timed.outcome.error;
         if (c.interrupted) {
             EXPECT_EQ(error, kInterrupted);
+            EXPECT_EQ(timed.outcome.identifier, kInterruptedId);
             EXPECT_FALSE(libut.isInterruptPending());
         } else if (std::isnan(c.ms)) {
             EXPECT_TRUE(isEsperaRefusal(error) && error != kInterrupted) << error;
+            EXPECT_EQ(timed.outcome.identifier, "");
             EXPECT_TRUE(libut.isInterruptPending());
         } else {
             EXPECT_TRUE(waited(timed, c.ms));
@@ -513,6 +518,7 @@ TEST_P(Interrupt, FlagPendingBeforeHasta) {
         const Timed timed = timedCall(extensions().hasta, host::makeDoubles({deadline}), GetParam());
         if (c.interrupted) {
             EXPECT_EQ(timed.outcome.error, "hasta was interrupted before the end of its wait.");
+            EXPECT_EQ(timed.outcome.identifier, "hasta:interrupted");
             EXPECT_FALSE(libut.isInterruptPending());
             continue;
         }

@@ -1,16 +1,17 @@
 #!/bin/sh
-# interrupt.sh OCTAVE-CLI DIR [FUNCTION]: Ctrl+C ends a wait in GNU Octave,
-# and the session goes on. octave-cli reads its commands from standard input
-# as a user types them (-i: with a prompt), runs a wait of 2.8 hours from DIR,
-# espera(1e7) or, with FUNCTION hasta, hasta(reloj() + 1e7), which sleeps, and
-# gets SIGINT, as Ctrl+C in a terminal sends it: the wait must end with the
-# function's error, back at the prompt, and the next command must run.
+# interrupt.sh DIR FUNCTION OCTAVE [ARG...]: Ctrl+C in GNU Octave stops
+# FUNCTION's wait as it stops pause: espera's, or hasta's, which sleeps. The
+# Octave command OCTAVE ARG... (octave-cli, or one in another release's root)
+# reads its commands from standard input as a user types them (-i: with a
+# prompt), puts DIR, which holds FUNCTION, on its path, and gets SIGINT, as
+# Ctrl+C in a terminal sends it, during each command below: once with
+# FUNCTION, once with pause in its place. Octave's interrupt must go through
+# to the prompt, within two seconds: no try catches it, no later command of
+# the line runs, unwind_protect's cleanup does; Octave prints the same with
+# FUNCTION as with pause; and the next command runs.
 set -u
-octave=$1 dir=$2 function=${3:-espera}
-case $function in
-    hasta) wait="hasta(reloj() + 1e7)" ;;
-    *) wait="espera(1e7)" ;;
-esac
+dir=$1 function=$2
+shift 2
 work=$(mktemp -d)
 pid=
 cleanup() {
@@ -22,49 +23,81 @@ trap 'exit 1' HUP INT TERM
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+prompts() { grep -o 'octave:[0-9]*> ' "$work/out" | wc -l; }
+# What Octave printed from byte OFFSET on, prompts without their numbers,
+# lines joined by |.
+printed_since() { tail -c +$(($1 + 1)) "$work/out" | sed -E 's/octave:[0-9]+> />/g' | paste -sd '|'; }
 
-# until_printed PATTERN SECONDS: waits until a line of the output matches the
-# extended regular expression PATTERN; false if none does in time.
-until_printed() {
-    limit=$(($(now_ms) + $2 * 1000))
-    until grep -q -E "$1" "$work/out"; do
+# until_true SECONDS COMMAND...: runs COMMAND until it succeeds; false if it
+# has not within SECONDS.
+until_true() {
+    limit=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
         [ "$(now_ms)" -lt "$limit" ] || return 1
         sleep 0.01
     done
 }
-
-# until_gone SECONDS: waits until Octave has ended; false if it has not in time.
-until_gone() {
-    limit=$(($(now_ms) + $1 * 1000))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ "$(now_ms)" -lt "$limit" ] || return 1
-        sleep 0.05
-    done
-}
+more_prompts_than() { [ "$(prompts)" -gt "$1" ]; }
+printed() { grep -q -E "$1" "$work/out"; }
+gone() { ! kill -0 "$pid" 2>/dev/null; }
 
 mkfifo "$work/in"
-"$octave" --norc --no-history -i <"$work/in" >"$work/out" 2>&1 &
+"$@" -i <"$work/in" >"$work/out" 2>&1 &
 pid=$!
 exec 3>"$work/in"
 say() { echo "$1" >&3; }
 
 say "addpath('$dir'); reloj(); $function(0); disp('ready')"
-until_printed '^(octave:[0-9]+> )?ready$' 60 || { fail "Octave did not start"; cat "$work/out"; exit 1; }
-say "disp('waiting'); fflush(stdout); $wait"
-until_printed 'waiting$' 60 || fail "$wait did not start"
-sleep 0.5  # well into the wait
-interrupted=$(now_ms)
-kill -INT "$pid"
+until_true 60 printed '^(octave:[0-9]+> )?ready$' || { fail "Octave did not start"; cat "$work/out"; exit 1; }
+until_true 10 more_prompts_than 1 || { fail "no prompt after the start"; cat "$work/out"; exit 1; }
+
+# name | the command, WAIT(ms) standing for the wait | what it must print | what it must not
+cases="a loop of waits, each in try|for k = 1:3, try, WAIT(3000); catch, end, end, disp done||done
+unwind_protect|unwind_protect, WAIT(1e7); unwind_protect_cleanup, disp cleanup, end_unwind_protect|cleanup|
+a wait alone|WAIT(1e7)||"
+n=0
+while IFS='|' read -r name command wanted unwanted; do
+    n=$((n + 1))
+    for wait in "$function" pause; do
+        case $wait in
+            espera) line=$(echo "$command" | sed -E 's/WAIT\(([^)]*)\)/espera(\1)/g') ;;
+            hasta) line=$(echo "$command" | sed -E 's/WAIT\(([^)]*)\)/hasta(reloj() + \1)/g') ;;
+            pause) line=$(echo "$command" | sed -E 's/WAIT\(([^)]*)\)/pause(\1 \/ 1000)/g') ;;
+        esac
+        before=$(prompts)
+        offset=$(wc -c <"$work/out")
+        say "disp('waiting $n $wait'), fflush(stdout); $line"
+        until_true 20 printed "waiting $n $wait\$" || fail "$name, $wait: the command did not start"
+        sleep 0.5  # well into the wait
+        interrupted=$(now_ms)
+        kill -INT "$pid"
+        if until_true 20 more_prompts_than "$before"; then
+            took=$(($(now_ms) - interrupted))
+            echo "$name, $wait: the prompt back $took ms after SIGINT"
+            [ "$took" -lt 2000 ] || fail "$name, $wait: the prompt came back only $took ms after SIGINT"
+        else
+            fail "$name, $wait: no prompt within 20 s of SIGINT"
+        fi
+        text=$(printed_since "$offset")
+        [ "$wait" = pause ] && text_pause=$text || text_function=$text
+        case $text in *error*) fail "$name, $wait: an error was printed: [$text]" ;; esac
+        [ -z "$wanted" ] || case $text in *"$wanted"*) ;; *) fail "$name, $wait: no [$wanted] in [$text]" ;; esac
+        [ -z "$unwanted" ] || case $text in *"$unwanted"*) fail "$name, $wait: [$unwanted] in [$text]" ;; esac
+    done
+    [ "$(echo "$text_function" | sed "s/$function/WAIT/")" = "$(echo "$text_pause" | sed 's/pause/WAIT/')" ] ||
+        fail "$name: with $function Octave printed [$text_function], with pause [$text_pause]"
+done <<EOF_CASES
+$cases
+EOF_CASES
+
+# The session goes on: the next command runs and prints its result.
+offset=$(wc -c <"$work/out")
 say "t = reloj()"
-if until_printed '^octave:[0-9]+> t = [0-9]' 20; then
-    echo "octave interrupt of $function: from SIGINT to the next command's result, $(($(now_ms) - interrupted)) ms"
-else
-    fail "no prompt and result of the next command within 20 s of SIGINT"
-fi
-# Never left waiting: an Octave still in the wait gets SIGKILL.
+until_true 20 printed '^(octave:[0-9]+> )?t = [0-9]' || fail "the next command printed [$(printed_since "$offset")]"
 say "exit"
 exec 3>&-
-if ! until_gone 20; then
+if ! until_true 20 gone; then
     fail "Octave did not exit"
     kill -KILL "$pid"
 fi
@@ -72,14 +105,6 @@ wait "$pid"
 status=$?
 pid=
 [ "$status" -eq 0 ] || fail "Octave ended with status $status"
-
-# The error, then the prompt, then the next command's result, and nothing
-# else after the wait began.
-after=$(sed -n '/waiting$/,$p' "$work/out" | sed 1d | sed -E 's/^octave:[0-9]+> /> /' | paste -sd '|')
-case $after in
-    "error: $function: $function was interrupted before the end of its wait.|> t = "[0-9]*"|> ") ;;
-    *) fail "after the wait began, Octave printed [$after]" ;;
-esac
 
 [ $failures -eq 0 ] && echo "octave interrupt: all checks passed"
 [ $failures -eq 0 ] || cat "$work/out"

@@ -43,6 +43,7 @@ Outcome callExtension(const Extension& extension, int nlhs, const std::vector<co
         }
     }
     outcome.error = error.message;
+    outcome.identifier = error.identifier;
     outcome.created = standinCreatedCount() - createdBefore;
     // On an error the host frees what the call made; otherwise it takes the
     // result as the call's answer.

@@ -32,6 +32,7 @@ ApiVersion requiredApiVersion(const Extension& extension);
 
 struct Outcome {
     std::string error;            // the message raised; empty if the call completed
+    std::string identifier;       // the error's identifier; empty if it has none
     std::optional<double> value;  // slot 0's first element, if slot 0 was filled
     std::size_t created;          // arrays the host calls created during the call
 };

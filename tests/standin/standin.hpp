@@ -41,6 +41,7 @@ bool mxIsSparse(const mxArray* array);
 std::size_t* mxGetJc_730(const mxArray* array);
 std::size_t* mxGetIr_730(const mxArray* array);
 void mexErrMsgTxt(const char* message);
+void mexErrMsgIdAndTxt(const char* identifier, const char* format, ...);
 // libut: the interrupt request that Ctrl+C raises, for the whole process.
 // Setting it returns the request there was before.
 bool utIsInterruptPending(void);
@@ -72,9 +73,11 @@ std::size_t standinLiveCount();
 std::size_t standinElementSize(MxClass mxClass);
 }
 
-// What mexErrMsgTxt raises: the message, copied (the caller's may be gone).
+// What mexErrMsgTxt and mexErrMsgIdAndTxt raise: the message and the
+// identifier (empty from mexErrMsgTxt), copied (the caller's may be gone).
 struct MexError {
     char message[512];
+    char identifier[128];
 };
 
 typedef void StandinMexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
