@@ -170,6 +170,11 @@ function build_matlab(root, outdir, name, sources)
   if isunix && ~ismac
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];
   end
+  if isunix && ~ismac && any(strcmp(name, toolbox_list(root, 'TOOLBOX_WAITING')))
+    % A function that waits needs libut, where MATLAB keeps its interrupt
+    % request, as MEX code linked with -lut does; the calls stay weak.
+    flags{end+1} = 'LINKLIBS=$LINKLIBS -Wl,--no-as-needed -lut -Wl,--as-needed';
+  end
   if ismac
     % The macOS linker wants every symbol found at link time; libut's
     % interrupt calls are found when the extension is loaded, or stay null.

@@ -62,6 +62,12 @@ function(add_mex name)
   target_compile_definitions(${name} PRIVATE MEX_OWN_HOST_DECLARATIONS)
   target_link_options(${name} PRIVATE ${MEX_LINK_OPTIONS})
   target_link_libraries(${name} PRIVATE ${MEX_HOST_LIBRARIES} ${MEX_SYSTEM_LIBRARIES})
+  if(NOT WIN32 AND name IN_LIST TOOLBOX_WAITING)
+    # libut, beside libmx, needed whether or not the host's libmx brings it
+    # in, as MEX code linked with -lut has it; the interrupt calls stay weak
+    # references all the same.
+    target_link_libraries(${name} PRIVATE -Wl,--no-as-needed ut -Wl,--as-needed)
+  endif()
   if(WIN32)
     add_dependencies(${name} import_libmx import_libmex)
   endif()

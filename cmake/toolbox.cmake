@@ -7,6 +7,10 @@ file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
 # calls, NAME/NAME.m its help text. Each is built from its own source and
 # the common sources below, and from nothing else.
 set(TOOLBOX_EXTENSIONS reloj espera hasta)
+# Those that wait, and so ask the host whether to stop (gateway/interrupt.hpp).
+# MATLAB on Linux keeps that request in libut.so: they need it as they need
+# libmx.
+set(TOOLBOX_WAITING espera hasta)
 # The sources every compiled function is built from besides its own (paths
 # relative to the root). The platform and the host are picked inside them.
 set(TOOLBOX_COMMON_SOURCES gateway/gateway.cpp timing/clock.cpp)

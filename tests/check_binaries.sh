@@ -3,8 +3,9 @@
 # What the host and a user's machine see of the built extensions: exactly two
 # exports, imports from the host and the kernel only; the host's interrupt
 # calls (libut's) never imported, only looked up at run time (Windows) or
-# referenced weakly (Linux); hasta's sleep only through the kernel's timers
-# (KERNEL32's waitable timers; glibc's clock_nanosleep and prctl); on Windows the load-anywhere protections, unwind
+# referenced weakly (Linux), where the functions that wait need libut as they
+# need libmx; hasta's sleep only through the kernel's timers (KERNEL32's
+# waitable timers; glibc's clock_nanosleep and prctl); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
 # Linux hardened linking and nothing newer than glibc 2.17.
 set -u
@@ -45,6 +46,7 @@ for name in reloj espera hasta; do
         want="mexErrMsgIdAndTxt mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
         kernel="GetModuleHandleW GetProcAddress $kernel"
         weak="utIsInterruptPending utSetInterruptPending"
+        needed="$needed libut.so"
     fi
     if [ "$name" = hasta ]; then  # and sleeps
         kernel="CloseHandle CreateWaitableTimerExW $kernel SetWaitableTimer WaitForSingleObject"
