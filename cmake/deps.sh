@@ -3,11 +3,14 @@
 # only those missing. Runs apt-get as root, or through sudo. Octave draws no
 # text, so no figure, without its recommended font (fonts-freefont-otf).
 # Node.js and npm run the check of the CI workflows (its linter comes from
-# npm's registry); any node on the PATH will do.
+# npm's registry); any node on the PATH will do. debootstrap makes the root
+# file systems of other Debian releases' Octave (unshare and flock, used with
+# it, are in util-linux).
 set -eu
 packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-  octave octave-dev gnuplot-nox fonts-freefont-otf zip unzip"
+  octave octave-dev gnuplot-nox fonts-freefont-otf zip unzip
+  debootstrap util-linux"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
