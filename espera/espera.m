@@ -9,9 +9,12 @@ function varargout = espera(varargin)
 %   one counter reading of its deadline, unlike pause; meanwhile it keeps one
 %   processor core busy.
 %
-%   Ctrl+C ends a wait: within about a millisecond espera stops with the
-%   error "espera was interrupted before the end of its wait.", and the
-%   next command runs as usual.
+%   Ctrl+C ends a wait within about a millisecond. In MATLAB espera stops
+%   with the error "espera was interrupted before the end of its wait.",
+%   identifier espera:interrupted, which a catch should pass on:
+%       if strcmp(err.identifier, 'espera:interrupted'), rethrow(err), end
+%   In Octave it stops as pause does: the whole command ends, and no try
+%   catches it. Either way the next command runs as usual.
 %
 %   Returns t, the time at which the wait ended, as a 1x1 double, in
 %   counter milliseconds: the scale of reloj, so t can be compared with, or

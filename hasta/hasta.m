@@ -12,9 +12,12 @@ function varargout = hasta(varargin)
 %   the system wakes this session's sleeps: about 2 ms at first, less on a
 %   machine that wakes promptly.
 %
-%   Ctrl+C ends a wait: within about 10 ms hasta stops with the error
-%   "hasta was interrupted before the end of its wait.", and the next
-%   command runs as usual.
+%   Ctrl+C ends a wait within about 10 ms. In MATLAB hasta stops with the
+%   error "hasta was interrupted before the end of its wait.", identifier
+%   hasta:interrupted, which a catch should pass on:
+%       if strcmp(err.identifier, 'hasta:interrupted'), rethrow(err), end
+%   In Octave it stops as pause does: the whole command ends, and no try
+%   catches it. Either way the next command runs as usual.
 %
 %   Returns t, the time at which the wait ended, as a 1x1 double, in
 %   counter milliseconds: t >= deadline, compared on reloj's scale. A
