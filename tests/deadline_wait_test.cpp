@@ -226,10 +226,10 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
     const WaitCase cases[] = {
         {"within_the_margin_only_spins", 400 * kUs, m, 7, {}, 0, false},
         {"a_tick_past_the_margin_sleeps_once", m + 1, m, 1, {}, 1, false},
-        {"on_time_wakeups_5_ms_at_most", 100000 * kUs, m, 3, {}, 20, false},
+        {"on_time_wakeups_8_ms_at_most", 100000 * kUs, m, 3, {}, 13, false},
         {"nothing_learned_yet_sleeps_to_2_ms_before", 4000 * kUs, 0, 3, {}, 1, false},
         {"late_wakeups_within_the_margin", 10000 * kUs, m, 3, {300 * kUs}, 2, false},
-        {"early_wakeups_sleep_again", 10000 * kUs, m, 3, {4000 * kEarlyUs, 4000 * kEarlyUs, 0}, 4, false},
+        {"early_wakeups_sleep_again", 10000 * kUs, m, 3, {4000 * kEarlyUs, 4000 * kEarlyUs, 0}, 3, false},
         {"woken_past_the_deadline", 10000 * kUs, m, 3, {0, 6000 * kUs}, 2, true},
         {"slow_counter", 10000 * kUs, m, 2000 * kUs, {}, 2, false},
     };
@@ -247,10 +247,10 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
             EXPECT_LT(ended.wait.end, deadline + c.step) << "not the first reading at or past the deadline";
         }
         EXPECT_EQ(machine.sleptUntil.size(), c.sleeps);
-        // No sleep longer than 5 ms; the first ends no later than the margin
+        // No sleep longer than 8 ms; the first ends no later than the margin
         // given before the deadline, none within 50 us of it.
         for (std::size_t i = 0; i < machine.sleptUntil.size(); ++i) {
-            EXPECT_LE(machine.sleptUntil[i] - machine.sleptFrom[i], 5000 * kUs) << "sleep " << i;
+            EXPECT_LE(machine.sleptUntil[i] - machine.sleptFrom[i], 8000 * kUs) << "sleep " << i;
             EXPECT_LE(machine.sleptUntil[i], deadline - 50 * kUs) << "sleep " << i;
         }
         if (!machine.sleptUntil.empty()) {
@@ -263,12 +263,12 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
 }
 
 TEST(DeadlineWait, MarginLearnedFromTheWakeups) {
-    // On time: down a 32nd of the way to 50 us at each of the 20 wakeups.
+    // On time: down a 32nd of the way to 50 us at each of the 13 wakeups.
     Machine prompt{kStart, 3};
     std::uint64_t expected = 500 * kUs;
     const timing::DeadlineWaitEnd quiet = prompt.waitUntil(ms(kStart + 100000 * kUs), expected);
     for (std::size_t i = 0; i < prompt.sleptUntil.size(); ++i) expected = timing::nextMargin(expected, 0, kTenMHz);
-    EXPECT_EQ(prompt.sleptUntil.size(), 20u);
+    EXPECT_EQ(prompt.sleptUntil.size(), 13u);
     EXPECT_EQ(quiet.margin, expected);
     EXPECT_LT(quiet.margin, 500 * kUs);
     // A wakeup 3 ms late: 3.8 ms at once (1.25 x + 50 us), so the next sleep
@@ -314,7 +314,7 @@ TEST(DeadlineWait, AnInterruptEndsItWhileSleepingOrSpinning) {
 TEST(DeadlineWait, PlatformSleeperWakesAtOrAfterTheReading) {
     const std::uint64_t frequency = timing::readFrequency();
     const timing::Sleeper sleeper = timing::openSleeper();
-    for (double seconds : {0.0001, 0.002, 0.005}) {
+    for (double seconds : {0.0001, 0.002, 0.008}) {
         const std::uint64_t target = timing::readCounter() + static_cast<std::uint64_t>(seconds * double(frequency));
         timing::sleepUntil(sleeper, target);
         EXPECT_GE(timing::readCounter(), target) << seconds << " s";

@@ -48,8 +48,10 @@ inline std::optional<std::uint64_t> firstReadingAtOrAfter(double deadlineMs, std
 inline constexpr double kFirstMarginSeconds = 0.002;  // before any wakeup has been seen
 inline constexpr double kLeastMarginSeconds = 50e-6;  // also what is added to each oversleep
 inline constexpr double kMostMarginSeconds = 0.020;   // past a timer that wakes every 15.6 ms
-// Longest single sleep: a request to stop (Ctrl+C) is seen at each wakeup.
-inline constexpr double kLongestSleepSeconds = 0.005;
+// Longest single sleep: a request to stop (Ctrl+C) is seen at each wakeup,
+// so within 10 ms with a wakeup's usual lateness; and each wakeup costs some
+// processor time, which fewer, longer sleeps spare.
+inline constexpr double kLongestSleepSeconds = 0.008;
 
 inline std::uint64_t marginTicks(double seconds, std::uint64_t frequency) {
     return std::max<std::uint64_t>(static_cast<std::uint64_t>(seconds * u64ToDouble(frequency)), 1);
@@ -89,7 +91,7 @@ struct DeadlineWaitEnd {
 //   (interrupted, at that reading, if it says so), then sleeps, through
 //   sleepUntil(tick), which returns at or after the counter reaches tick, or
 //   earlier (a signal, say), until the margin before the deadline but for no
-//   more than 5 ms at a time; each wakeup not earlier than asked for feeds
+//   more than 8 ms at a time; each wakeup not earlier than asked for feeds
 //   nextMargin with how late it came. A margin that grows on the way counts
 //   at once; one that shrinks, from the next wait on.
 //   Then it spins to the deadline as the busy wait does (spinUntilOn, which
