@@ -10,7 +10,8 @@ function varargout = hasta(varargin)
 %   that, unless the system takes the processor away, it ends within about a
 %   counter reading of the deadline. The stretch is learned from how late
 %   the system wakes this session's sleeps: about 2 ms at first, less on a
-%   machine that wakes promptly.
+%   machine that wakes promptly. A deadline less than that and a millisecond
+%   away is spun for all the way, as espera does.
 %
 %   Ctrl+C ends a wait within about 10 ms. In MATLAB hasta stops with the
 %   error "hasta was interrupted before the end of its wait.", identifier

@@ -225,7 +225,9 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
     const std::uint64_t m = 500 * kUs;
     const WaitCase cases[] = {
         {"within_the_margin_only_spins", 400 * kUs, m, 7, {}, 0, false},
-        {"a_tick_past_the_margin_sleeps_once", m + 1, m, 1, {}, 1, false},
+        // A sleep of less than 1 ms is not worth its risk of a late wakeup.
+        {"a_tick_short_of_margin_and_1_ms_only_spins", m + 1000 * kUs - 1, m, 1, {}, 0, false},
+        {"margin_and_1_ms_sleeps_once", m + 1000 * kUs, m, 1, {}, 1, false},
         {"on_time_wakeups_8_ms_at_most", 100000 * kUs, m, 3, {}, 13, false},
         {"nothing_learned_yet_sleeps_to_2_ms_before", 4000 * kUs, 0, 3, {}, 1, false},
         {"late_wakeups_within_the_margin", 10000 * kUs, m, 3, {300 * kUs}, 2, false},
@@ -247,10 +249,12 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
             EXPECT_LT(ended.wait.end, deadline + c.step) << "not the first reading at or past the deadline";
         }
         EXPECT_EQ(machine.sleptUntil.size(), c.sleeps);
-        // No sleep longer than 8 ms; the first ends no later than the margin
-        // given before the deadline, none within 50 us of it.
+        // No sleep longer than 8 ms or shorter than 1 ms; the first ends no
+        // later than the margin given before the deadline, none within 50 us
+        // of it.
         for (std::size_t i = 0; i < machine.sleptUntil.size(); ++i) {
             EXPECT_LE(machine.sleptUntil[i] - machine.sleptFrom[i], 8000 * kUs) << "sleep " << i;
+            EXPECT_GE(machine.sleptUntil[i] - machine.sleptFrom[i], 1000 * kUs) << "sleep " << i;
             EXPECT_LE(machine.sleptUntil[i], deadline - 50 * kUs) << "sleep " << i;
         }
         if (!machine.sleptUntil.empty()) {
@@ -280,7 +284,7 @@ TEST(DeadlineWait, MarginLearnedFromTheWakeups) {
     EXPECT_GE(slow.margin, 3000 * kUs);
     // An early wakeup teaches nothing; the on-time one after it does.
     Machine early{kStart, 1, {100 * kEarlyUs, 0}};
-    EXPECT_EQ(early.waitUntil(ms(kStart + 3000 * kUs), 500 * kUs).margin, timing::nextMargin(500 * kUs, 0, kTenMHz));
+    EXPECT_EQ(early.waitUntil(ms(kStart + 10000 * kUs), 500 * kUs).margin, timing::nextMargin(500 * kUs, 0, kTenMHz));
     EXPECT_EQ(early.sleptUntil.size(), 2u);
 }
 

@@ -5,10 +5,10 @@
 // must be refused (without reading the counter), or end at once at the first
 // reading when the deadline is past, or end at or past the first reading whose
 // time on reloj's scale is at or after the deadline, or at the reading at
-// which it was asked to stop; no sleep may be longer than 8 ms or reach into
-// the smallest margin, and the margin returned stays within its bounds. A
-// wait that sleeps or reads far more often than its length allows is stopped
-// and reported.
+// which it was asked to stop; no sleep may be longer than 8 ms, shorter than
+// 1 ms, or reach into the smallest margin, and the margin returned stays
+// within its bounds. A wait that sleeps or reads far more often than its
+// length allows is stopped and reported.
 //
 // Input: deadline bits, frequency, start, step, margin, the question that
 // interrupts (0: none), then one byte per wakeup: how late it comes, in
@@ -68,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t now = start, latest = 0, reads = 0, sleeps = 0, questions = 0, askedAt = 0;
     const std::uint64_t least = frequency == 0 ? 1 : timing::marginTicks(50e-6, frequency);
     const std::uint64_t longest = frequency == 0 ? 1 : timing::marginTicks(timing::kLongestSleepSeconds, frequency);
+    const std::uint64_t shortest = frequency == 0 ? 1 : timing::marginTicks(timing::kShortestSleepSeconds, frequency);
     const auto read = [&] {
         if (++reads > kMostSteps * 4) fault("read the counter too often");
         latest = now;
@@ -78,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (++sleeps > kMostSteps) fault("slept too often");
         expect(reading > latest, "slept until a reading already past");
         expect(reading - latest <= longest, "slept longer than 8 ms");
+        expect(reading - latest >= shortest, "slept less than 1 ms");
         expect(deadline && reading <= *deadline - least, "slept into the last 50 us");
         const std::uint8_t how = wakeupCount == 0 ? 0 : wakeups[(sleeps - 1) % wakeupCount];
         const std::uint64_t span = (reading - latest) / 64 * (how & 0x7f);

@@ -52,6 +52,10 @@ inline constexpr double kMostMarginSeconds = 0.020;   // past a timer that wakes
 // so within 10 ms with a wakeup's usual lateness; and each wakeup costs some
 // processor time, which fewer, longer sleeps spare.
 inline constexpr double kLongestSleepSeconds = 0.008;
+// Shortest sleep: a shorter one would spare little processor time, and a
+// wakeup may come milliseconds late whatever the sleep's length. Such a
+// stretch is spun.
+inline constexpr double kShortestSleepSeconds = 0.001;
 
 inline std::uint64_t marginTicks(double seconds, std::uint64_t frequency) {
     return std::max<std::uint64_t>(static_cast<std::uint64_t>(seconds * u64ToDouble(frequency)), 1);
@@ -87,13 +91,14 @@ struct DeadlineWaitEnd {
 //
 // - No such reading: noDeadline, at once; the counter is not read.
 // - The first reading already there: reached, at that reading, at once.
-// - Otherwise, while more than the margin is left: asks interruptPending
-//   (interrupted, at that reading, if it says so), then sleeps, through
-//   sleepUntil(tick), which returns at or after the counter reaches tick, or
-//   earlier (a signal, say), until the margin before the deadline but for no
-//   more than 8 ms at a time; each wakeup not earlier than asked for feeds
-//   nextMargin with how late it came. A margin that grows on the way counts
-//   at once; one that shrinks, from the next wait on.
+// - Otherwise, while the margin and at least 1 ms more are left: asks
+//   interruptPending (interrupted, at that reading, if it says so), then
+//   sleeps, through sleepUntil(tick), which returns at or after the counter
+//   reaches tick, or earlier (a signal, say), until the margin before the
+//   deadline but for no more than 8 ms and no less than 1 ms at a time.
+//   Each wakeup not earlier than asked for feeds nextMargin with how late it
+//   came. A margin that grows on the way counts at once; one that shrinks,
+//   from the next wait on.
 //   Then it spins to the deadline as the busy wait does (spinUntilOn, which
 //   asks interruptPending once a millisecond but not in the last).
 //
@@ -114,10 +119,14 @@ DeadlineWaitEnd waitUntilOn(double deadlineMs, std::uint64_t margin, ReadCounter
     // wait: here it would only add sleeps ever closer to the deadline.
     std::uint64_t keepClear = margin;
     const std::uint64_t longestSleep = marginTicks(kLongestSleepSeconds, frequency);
-    while (now < *deadline && *deadline - now > keepClear) {
+    const std::uint64_t shortestSleep = marginTicks(kShortestSleepSeconds, frequency);
+    while (now < *deadline && *deadline - now >= keepClear + shortestSleep) {
         if (interruptPending()) return {{WaitOutcome::interrupted, now, frequency}, margin};
+        // The whole stretch if it is short enough; else the longest sleep, or
+        // less, so that what it leaves is a sleep too.
+        const std::uint64_t toSleep = *deadline - now - keepClear;
         const std::uint64_t wakeAt =
-            *deadline - now - keepClear > longestSleep ? now + longestSleep : *deadline - keepClear;
+            toSleep <= longestSleep ? *deadline - keepClear : now + std::min(longestSleep, toSleep - shortestSleep);
         sleepUntil(wakeAt);
         now = readCounter();
         if (now >= wakeAt) {
