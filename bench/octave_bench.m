@@ -1,9 +1,10 @@
 ## octave_bench (MEXDIR, OUTDIR, SCALE)
 ##
-## espera and reloj as a script in GNU Octave sees them, measured by sondeo
-## (which prints its table): espera(d) next to pause(d/1000) for d = 0.1, 1
-## and 10 ms, what one reloj() call costs next to tic and toc, and the gaps in
-## reading reloj. MEXDIR holds reloj.mex and espera.mex; OUTDIR receives
+## espera, hasta and reloj as a script in GNU Octave sees them, measured by
+## sondeo (which prints its table): espera(d) and hasta(reloj()+d) next to
+## pause(d/1000) for d = 0.1, 1 and 10 ms, what one reloj() call costs next to
+## tic and toc, and the gaps in reading reloj. MEXDIR holds reloj.mex,
+## espera.mex and hasta.mex; OUTDIR receives
 ## samples_octave.csv (every wait, for `lateness --samples octave`),
 ## octave_cost.csv and octave_gaps.csv. SCALE multiplies sondeo's 10 seconds
 ## (default 1).
@@ -18,7 +19,7 @@ function octave_bench (mexdir, outdir, scale)
   r = sondeo (min (3600, max (1, 10 * scale)), "plot", false);
 
   samples = fopen (fullfile (outdir, "samples_octave.csv"), "w");
-  ways = {"espera(d)", r.espera; "pause(d/1000)", r.pause};
+  ways = {"espera(d)", r.espera; "hasta(reloj()+d)", r.hasta; "pause(d/1000)", r.pause};
   for k = 1:numel (r.durations_ms)
     for w = 1:rows (ways)
       write_samples (samples, ways{w, 1}, r.durations_ms(k), ways{w, 2}.late_us{k});

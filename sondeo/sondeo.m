@@ -1,5 +1,5 @@
 function r = sondeo(seconds, varargin)
-% sondeo  How well this machine keeps time for a script: reloj, espera, pause.
+% sondeo  How well this machine keeps time for a script: reloj, espera, hasta, pause.
 %
 %   sondeo
 %   r = sondeo()
@@ -9,21 +9,22 @@ function r = sondeo(seconds, varargin)
 %   sondeo(r)
 %
 %   Measures for about SECONDS seconds (default 10; from 1 to 3600) what a
-%   script timing itself with reloj and espera gets on this machine, next to
-%   tic, toc and pause, then prints a short table and a verdict:
+%   script timing itself with reloj, espera and hasta gets on this machine,
+%   next to tic, toc and pause, then prints a short table and a verdict:
 %
 %   - Calls: what a call of reloj(), tic and toc(id) costs (the median over
 %     batches of calls), and the shortest interval seen between the readings
 %     of two successive reloj() or toc(id) calls. A script cannot time
 %     anything shorter than that, however finely the counter ticks.
-%   - Lateness: how long after its deadline espera(d) and pause(d/1000) end,
-%     for d = 0.1, 1 and 10 ms: the median, the 99th percentile and the worst,
-%     in microseconds. Both are timed alike, from reloj() just before the call
-%     (plus d: the deadline) to reloj() just after it, so the cost of the
-%     calls is in the figures, as it is in a script. Each round of waits has
-%     ten of 0.1 ms, three of 1 ms and one of 10 ms, espera and pause taking
-%     turns, so that load elsewhere falls on both alike and the long waits,
-%     which cost the most time, still number about 200 in 10 seconds.
+%   - Lateness: how long after its deadline espera(d), hasta(reloj()+d) and
+%     pause(d/1000) end, for d = 0.1, 1 and 10 ms: the median, the 99th
+%     percentile and the worst, in microseconds. All are timed alike, from
+%     reloj() just before the call (plus d: the deadline) to reloj() just
+%     after it, so the cost of the calls is in the figures, as it is in a
+%     script. Each round of waits has ten of 0.1 ms, three of 1 ms and one of
+%     10 ms, the three ways taking turns, so that load elsewhere falls on all
+%     alike and the long waits, which cost the most time, still number about
+%     150 in 10 seconds.
 %     A 99th percentile needs 100 waits: with fewer it is not reported (NaN,
 %     '-' in the table); give sondeo more seconds.
 %   - Processor away: reloj() read back to back, a quarter of the time, in
@@ -47,7 +48,7 @@ function r = sondeo(seconds, varargin)
 %
 %   Where figures can be shown it then draws, on both axes logarithmic, the
 %   share of waits that ended at least so late against lateness: espera
-%   solid, pause dashed, one colour per duration. Options, as name/value
+%   solid, hasta dotted, pause dashed, one colour per duration. Options, as name/value
 %   pairs:
 %     'plot', false   show no figure
 %     'file', F       draw the figure off screen into the PNG file F
@@ -64,7 +65,7 @@ function r = sondeo(seconds, varargin)
 %     reloj_cost_us, tic_cost_us, toc_cost_us   cost of one call (median)
 %     reloj_min_interval_us, toc_min_interval_us   shortest interval seen
 %                    between the readings of two successive calls
-%     espera, pause  one struct each, for the waits of each d (1x3):
+%     espera, hasta, pause   one struct each, for the waits of each d (1x3):
 %                    waits (how many), median_us, p99_us (NaN below 100
 %                    waits), worst_us, and late_us, a 1x3 cell of every
 %                    wait's lateness in turn
@@ -78,7 +79,7 @@ function r = sondeo(seconds, varargin)
 %       r = sondeo(10, 'file', 'sondeo.png');
 %       r.espera.p99_us      % for each d, 99% of espera(d) ended within this
 %
-%   See also reloj, espera.
+%   See also reloj, espera, hasta.
 
   if nargin < 1
     seconds = 10;
@@ -128,8 +129,9 @@ end
 % line. waits_and_gaps times each, in this order, between two readings.
 function w = ways()
   w = {
-    'espera', 'espera(%g)', 1,    '-'
-    'pause',  'pause(%g)',  1000, '--'
+    'espera', 'espera(%g)',        1,    '-'
+    'hasta',  'hasta(reloj()+%g)', 1,    ':'
+    'pause',  'pause(%g)',         1000, '--'
   };
 end
 
@@ -150,6 +152,7 @@ function res = measure(seconds, in_octave)
   % what a script pays in its loop.
   reloj();
   espera(0);
+  hasta(0);
   pause(0);
   id = tic;
   x = toc(id);
@@ -304,7 +307,7 @@ function [reloj_us, tic_us, toc_us, toc_interval_us] = call_costs(stop_ms)
   toc_us = per_call_us(3);
 end
 
-% Lateness of espera(d) and pause(d/1000), in microseconds: LATE_US{w}{k}
+% Lateness of espera(d), hasta(reloj()+d) and pause(d/1000), in microseconds: LATE_US{w}{k}
 % holds every wait of way w (the order of ways()) at DURATIONS_MS(k). And the
 % gaps in reading reloj(). Each round takes COUNTS(k) waits of
 % DURATIONS_MS(k) for every k, the ways taking turns; after it, reloj() is
@@ -340,8 +343,11 @@ function [late_us, g, interval_us] = waits_and_gaps(durations_ms, counts, share,
         espera(d_ms);
         late_ms{1, k}(i, rounds) = reloj() - t0_ms - d_ms;
         t0_ms = reloj();
-        pause(d_s);
+        hasta(t0_ms + d_ms);
         late_ms{2, k}(i, rounds) = reloj() - t0_ms - d_ms;
+        t0_ms = reloj();
+        pause(d_s);
+        late_ms{3, k}(i, rounds) = reloj() - t0_ms - d_ms;
       end
     end
     while tally.span_ms < share * (reloj() - first_ms)
@@ -519,7 +525,7 @@ function print_row(name, s, k)
 end
 
 % The share of waits at least so late against lateness, log-log: one colour
-% per duration, espera solid and pause dashed. Into FILE if one is given,
+% per duration, espera solid, hasta dotted and pause dashed. Into FILE if one is given,
 % else on screen. A figure drawn for a file is closed, also on an error.
 function draw(res, in_octave, file)
   if in_octave

@@ -48,7 +48,7 @@ end
 function fields(~, runs)
   r = runs.r;
   want = {'seconds'; 'elapsed_s'; 'platform'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us'; 'toc_cost_us';
-          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'pause'; 'gaps'; 'verdict'};
+          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps'; 'verdict'};
   assert(isequal(sort(fieldnames(r)), sort(want)), 'fields: %s', strjoin(fieldnames(r)', ', '));
   assert(isequal(r.seconds, 2) && isequal(r.durations_ms, [0.1 1 10]), 'seconds %g, durations %s', ...
          r.seconds, mat2str(r.durations_ms));
@@ -62,7 +62,7 @@ end
 % at 1 s the 10 ms waits are that few, at 2 s the 0.1 ms ones are not.
 function lateness(~, runs)
   for run = {runs.r, runs.r1}
-    for way = {'espera', 'pause'}
+    for way = {'espera', 'hasta', 'pause'}
       s = run{1}.(way{1});
       assert(isequal(sort(fieldnames(s)), sort({'waits'; 'median_us'; 'p99_us'; 'worst_us'; 'late_us'})), ...
              '%s: fields %s', way{1}, strjoin(fieldnames(s)', ', '));
@@ -86,7 +86,7 @@ function lateness(~, runs)
       end
     end
     % They take turns, and the shorter the wait, the more of them.
-    assert(isequal(run{1}.espera.waits, run{1}.pause.waits), 'espera and pause did not take turns');
+    assert(isequal(run{1}.espera.waits, run{1}.hasta.waits, run{1}.pause.waits), 'the ways did not take turns');
     assert(all(diff(run{1}.espera.waits) < 0), 'waits: %s', mat2str(run{1}.espera.waits));
   end
   assert(isnan(runs.r1.espera.p99_us(3)) && ~isnan(runs.r.espera.p99_us(1)), 'p99 taken or not: %s, %s', ...
@@ -100,43 +100,48 @@ end
 % The figures of a run in docs/precision.md, as sondeo returned them but
 % for every wait's lateness, which only the figure needs.
 function r = fixed_run()
-  way = @(median_us, p99_us, worst_us) struct('waits', [2200 660 220], 'median_us', median_us, ...
+  way = @(median_us, p99_us, worst_us) struct('waits', [1380 414 138], 'median_us', median_us, ...
                                               'p99_us', p99_us, 'worst_us', worst_us, 'late_us', {cell(1, 3)});
-  r = struct('seconds', 10, 'platform', 'Octave 7.3.0', 'durations_ms', [0.1 1 10], 'reloj_cost_us', 1.61, ...
-             'tic_cost_us', 1.3, 'toc_cost_us', 1.8, 'toc_min_interval_us', 1.9, ...
-             'gaps', struct('threshold_us', 20, 'count', 2943, 'per_second', 1306.2, 'share_pct', 5.86, ...
-                            'longest_us', 3200, 'span_s', 2.25), ...
-             'reloj_min_interval_us', 2.2, 'elapsed_s', 10.02, ...
-             'espera', way([7.6 11.2 29], [39 68 182], [134 211 447]), ...
-             'pause', way([97 110 166], [198 276 934], [3976 2395 3780]));
+  r = struct('seconds', 10, 'platform', 'Octave 7.3.0', 'durations_ms', [0.1 1 10], 'reloj_cost_us', 3.873, ...
+             'tic_cost_us', 2.954, 'toc_cost_us', 4.243, 'toc_min_interval_us', 2.861, ...
+             'gaps', struct('threshold_us', 50, 'count', 1184, 'per_second', 522.74, 'share_pct', 7.256, ...
+                            'longest_us', 4357, 'span_s', 2.2649), ...
+             'reloj_min_interval_us', 3.035, 'elapsed_s', 10.06, ...
+             'espera', way([24.19 42.31 157.4], [158.8 667.3 505.6], [1419 2229 1011]), ...
+             'hasta', way([12.27 31.86 154.2], [114.5 713.9 2098], [4048 2991 3806]), ...
+             'pause', way([152.4 184 344.8], [1848 2234 2100], [3250 3299 2615]));
 end
 
 % What sondeo printed for those figures; a verdict made afresh from them.
 function fixed_table(~, ~)
   want = {
-    'sondeo: 10.0 s on Octave 7.3.0'
+    'sondeo: 10.1 s on Octave 7.3.0'
     ''
     '  call          cost, us   shortest interval between calls, us'
-    '  reloj()            1.6                                   2.2'
-    '  tic                1.3                                     -'
-    '  toc(id)            1.8                                   1.9'
+    '  reloj()            3.9                                   3.0'
+    '  tic                3.0                                     -'
+    '  toc(id)            4.2                                   2.9'
     ''
     '  lateness past the deadline, us     waits    median       p99     worst'
-    '  espera(0.1)                          2200       7.6        39       134'
-    '  pause(0.0001)                        2200        97       198      3976'
-    '  espera(1)                             660        11        68       211'
-    '  pause(0.001)                          660       110       276      2395'
-    '  espera(10)                            220        29       182       447'
-    '  pause(0.01)                           220       166       934      3780'
+    '  espera(0.1)                          1380        24       159      1419'
+    '  hasta(reloj()+0.1)                   1380        12       114      4048'
+    '  pause(0.0001)                        1380       152      1848      3250'
+    '  espera(1)                             414        42       667      2229'
+    '  hasta(reloj()+1)                      414        32       714      2991'
+    '  pause(0.001)                          414       184      2234      3299'
+    '  espera(10)                            138       157       506      1011'
+    '  hasta(reloj()+10)                     138       154      2098      3806'
+    '  pause(0.01)                           138       345      2100      2615'
     ''
-    '  processor away (steps over 20 us between back-to-back reloj() readings):'
-    '  2943 times in 2.25 s, 1306.2 a second, 5.86% of the time, longest 3200 us'
+    '  processor away (steps over 50 us between back-to-back reloj() readings):'
+    '  1184 times in 2.26 s, 522.7 a second, 7.26% of the time, longest 4357 us'
     ''
-    'Verdict: for 0.1 ms steps, 99% of espera(0.1) end within 39 us of their deadline here, pause(0.0001)'
-    '         within 198 us; for 1 ms steps, espera(1) within 68 us, pause(0.001) within 276 us; for 10'
-    '         ms steps, espera(10) within 182 us, pause(0.01) within 934 us. Something takes the'
-    '         processor away 1306 times a second (5.9% of the time, up to 3200 us): that sets the tail of'
-    '         every wait here.'
+    'Verdict: for 0.1 ms steps, 99% of espera(0.1) end within 159 us of their deadline here,'
+    '         hasta(reloj()+0.1) within 114 us, pause(0.0001) within 1848 us; for 1 ms steps, espera(1)'
+    '         within 667 us, hasta(reloj()+1) within 714 us, pause(0.001) within 2234 us; for 10 ms'
+    '         steps, espera(10) within 506 us, hasta(reloj()+10) within 2098 us, pause(0.01) within 2100'
+    '         us. Something takes the processor away 523 times a second (7.3% of the time, up to 4357'
+    '         us): that sets the tail of every wait here.'
   };
   r = fixed_run();
   r.verdict = 'not this one';
@@ -149,7 +154,7 @@ function fixed_table(~, ~)
     assert(strcmp(got{i}, want{i}), 'line %d: [%s], not [%s]', i, got{i}, want{i});
   end
   assert(numel(got) == numel(want), '%d lines, not %d', numel(got), numel(want));
-  assert(strcmp(shown.verdict, strjoin(strtrim(strrep(want(19:end), 'Verdict:', '')), ' ')), ...
+  assert(strcmp(shown.verdict, strjoin(strtrim(strrep(want(22:end), 'Verdict:', '')), ' ')), ...
          'returned verdict: %s', shown.verdict);
 end
 
@@ -160,19 +165,21 @@ function fixed_verdicts(~, ~)
   rarely = struct('count', 5, 'per_second', 0.5, 'share_pct', 0.4, 'longest_us', 850);
   cases = {
     % waits        gaps    the verdict
-    [2200 660 99], never,  ['for 0.1 ms steps, 99% of espera(0.1) end within 39 us of their deadline here, ' ...
-                            'pause(0.0001) within 198 us; for 1 ms steps, espera(1) within 68 us, pause(0.001) ' ...
-                            'within 276 us. The processor never left the script for more than 20 us.']
-    [100 30 10],   rarely, ['for 0.1 ms steps, 99% of espera(0.1) end within 39 us of their deadline here, ' ...
-                            'pause(0.0001) within 198 us. The processor was away 0.5 times a second (0.40% of ' ...
-                            'the time), up to 850 us: now and then a wait ends that late.']
+    [1380 414 99], never,  ['for 0.1 ms steps, 99% of espera(0.1) end within 159 us of their deadline here, ' ...
+                            'hasta(reloj()+0.1) within 114 us, pause(0.0001) within 1848 us; for 1 ms steps, ' ...
+                            'espera(1) within 667 us, hasta(reloj()+1) within 714 us, pause(0.001) within 2234 ' ...
+                            'us. The processor never left the script for more than 50 us.']
+    [100 30 10],   rarely, ['for 0.1 ms steps, 99% of espera(0.1) end within 159 us of their deadline here, ' ...
+                            'hasta(reloj()+0.1) within 114 us, pause(0.0001) within 1848 us. The processor was ' ...
+                            'away 0.5 times a second (0.40% of the time), up to 850 us: now and then a wait ' ...
+                            'ends that late.']
     [99 30 10],    rarely, ['too few waits for a 99th percentile (it takes 100 of one duration): give sondeo ' ...
                             'more seconds. The processor was away 0.5 times a second (0.40% of the time), up ' ...
                             'to 850 us: now and then a wait ends that late.']
   };
   for i = 1:size(cases, 1)
     r = fixed_run();
-    for way = {'espera', 'pause'}
+    for way = {'espera', 'hasta', 'pause'}
       r.(way{1}).waits = cases{i, 1};
       r.(way{1}).p99_us(cases{i, 1} < 100) = NaN;
     end
@@ -183,7 +190,7 @@ function fixed_verdicts(~, ~)
     out = evalc('shown = sondeo(r, ''plot'', false);');
     assert(strcmp(shown.verdict, cases{i, 3}), 'case %d: verdict [%s]', i, shown.verdict);
     assert(~isempty(strfind(regexprep(out, '\s+', ' '), ['Verdict: ' cases{i, 3}])), 'case %d: printed %s', i, out);
-    assert(~isempty(regexp(out, sprintf('\n  espera\\(10\\) +%d +29 +- +447\n', cases{i, 1}(3)), 'once')), ...
+    assert(~isempty(regexp(out, sprintf('\n  espera\\(10\\) +%d +157 +- +1011\n', cases{i, 1}(3)), 'once')), ...
            'case %d: no row espera(10) without a p99: %s', i, out);
   end
 end
