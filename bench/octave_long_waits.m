@@ -1,19 +1,22 @@
 ## octave_long_waits (MEXDIR, OUTDIR, SCALE)
 ##
-## Long waits in GNU Octave, and what they cost the machine:
+## Waits that need not keep a core busy, in GNU Octave, and what each way of
+## waiting costs the machine:
 ##
-## - Lateness of espera(d) next to the pattern for long waits that spares the
-##   processor, pause until 2 ms before the deadline and espera the rest, for
-##   d = 20 and 100 ms, taking turns. Both are timed from reloj() just
-##   before (plus d: the deadline) to the end espera returns. Every wait
-##   goes to samples_octave_long.csv, as octave_bench's do, for
-##   `lateness --samples octave_long`, so make bench tables and plots them
-##   alike.
-## - Processor time of a one-second wait: espera(1000) against pause(1), by
-##   cputime, five runs of each in turns. Written to octave_cpu.csv.
+## - Lateness of espera(d), hasta(reloj() + d) and pause(d/1000), for d = 1,
+##   10 and 100 ms, taking turns, so that load elsewhere falls on all alike.
+##   Each is timed from reloj() just before the call (plus d: the deadline):
+##   espera and hasta to the end they return, pause, which returns none, to
+##   reloj() just after it. Every wait goes to samples_octave_long.csv, as
+##   octave_bench's do, for `lateness --samples octave_long`, so make bench
+##   tables and plots them alike.
+## - The processor time each way takes, by cputime around each call, as a
+##   share of the time waited, for each d: octave_cpu_share.csv.
+## - Processor time of a one-second wait: espera(1000), hasta(reloj() + 1000)
+##   and pause(1), five runs of each in turns: octave_cpu.csv.
 ##
-## MEXDIR holds reloj.mex and espera.mex. SCALE multiplies the number of
-## waits (default 1: about 45 s in all).
+## MEXDIR holds reloj.mex, espera.mex and hasta.mex. SCALE multiplies the
+## number of waits (default 1: about a minute in all).
 
 function octave_long_waits (mexdir, outdir, scale)
   if (nargin < 3)
@@ -23,53 +26,63 @@ function octave_long_waits (mexdir, outdir, scale)
   ## The first calls load the extensions: not what a script pays in its loop.
   reloj ();
   espera (0);
+  hasta (0);
   pause (0);
 
-  durations = [20 100];
-  counts = ceil (scale * [250 100]);
+  ## Named apart from sondeo's rows of the same waits, which are timed to
+  ## reloj() after each call.
+  names = {"espera(d) by its end", "hasta(reloj()+d) by its end", "pause(d/1000) by reloj()"};
+  durations = [1 10 100];
+  counts = ceil (scale * [1000 300 100]);
   samples = fopen (fullfile (outdir, "samples_octave_long.csv"), "w");
+  shares = fopen (fullfile (outdir, "octave_cpu_share.csv"), "w");
+  fprintf (shares, "wait,duration_ms,waits,cpu_pct\n");
   for k = 1:numel (durations)
     d = durations(k);
     n = counts(k);
-    plain = zeros (1, n);
-    spared = zeros (1, n);
+    late = zeros (3, n);
+    cpu = zeros (3, n);
     for i = 1:n
+      c = cputime ();
       t0 = reloj ();
-      plain(i) = espera (d) - t0 - d;
-      spared(i) = pause_then_spin (d);
+      late(1, i) = espera (d) - t0 - d;
+      cpu(1, i) = cputime () - c;
+      c = cputime ();
+      deadline = reloj () + d;
+      late(2, i) = hasta (deadline) - deadline;
+      cpu(2, i) = cputime () - c;
+      c = cputime ();
+      t0 = reloj ();
+      pause (d / 1000);
+      late(3, i) = reloj () - t0 - d;
+      cpu(3, i) = cputime () - c;
     endfor
-    ways = {"espera(d)", plain; "pause+espera(d)", spared};
-    for w = 1:rows (ways)
-      write_samples (samples, ways{w, 1}, d, 1000 * ways{w, 2});
+    for w = 1:numel (names)
+      write_samples (samples, names{w}, d, 1000 * late(w, :));
+      fprintf (shares, "%s,%g,%d,%.2f\n", names{w}, d, n, 100 * sum (cpu(w, :)) / (n * d / 1000));
     endfor
   endfor
   fclose (samples);
+  fclose (shares);
 
   ## cputime counts every thread of the process, the interpreter's own too.
   runs = 5;
-  cpu = zeros (runs, 2);
-  wall = zeros (runs, 2);
+  waits = {"espera(1000)", @() espera(1000); "hasta(reloj()+1000)", @() hasta(reloj() + 1000); ...
+           "pause(1)", @() pause(1)};
+  cpu = zeros (runs, rows (waits));
+  wall = zeros (runs, rows (waits));
   for i = 1:runs
-    [cpu(i, 1), wall(i, 1)] = cost_of (@() espera (1000));
-    [cpu(i, 2), wall(i, 2)] = cost_of (@() pause (1));
+    for w = 1:rows (waits)
+      [cpu(i, w), wall(i, w)] = cost_of (waits{w, 2});
+    endfor
   endfor
   out = fopen (fullfile (outdir, "octave_cpu.csv"), "w");
   fprintf (out, "wait,runs,cpu_s_median,cpu_s_min,cpu_s_max,wall_s_median\n");
-  names = {"espera(1000)", "pause(1)"};
-  for w = 1:2
-    fprintf (out, "%s,%d,%.3f,%.3f,%.3f,%.3f\n", names{w}, runs, median (cpu(:, w)), min (cpu(:, w)),
+  for w = 1:rows (waits)
+    fprintf (out, "%s,%d,%.3f,%.3f,%.3f,%.3f\n", waits{w, 1}, runs, median (cpu(:, w)), min (cpu(:, w)),
              max (cpu(:, w)), median (wall(:, w)));
   endfor
   fclose (out);
-endfunction
-
-## The pattern for a long wait, as a script writes it: sleep all but the last
-## 2 ms, then spin to the deadline. Returns how late it ended, in ms. When the
-## system wakes the script after the deadline, espera has nothing left to do.
-function late = pause_then_spin (d)
-  deadline = reloj () + d;
-  pause (max (0, deadline - 2 - reloj ()) / 1000);
-  late = espera (deadline - reloj ()) - deadline;
 endfunction
 
 function [cpu_s, wall_s] = cost_of (wait)

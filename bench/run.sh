@@ -6,8 +6,9 @@
 #   2. lateness of waits: espera's busy wait and the ways of sleeping;
 #   3. in GNU Octave, through sondeo: espera(d) next to pause(d/1000), reloj()
 #      next to tic/toc (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR);
-#      then long waits, espera(d) next to pause until 2 ms before the deadline
-#      and espera the rest, and the processor time of espera(1000) and pause(1).
+#      then waits that need not keep a core busy: espera(d), hasta(reloj()+d)
+#      and pause(d/1000) for 1, 10 and 100 ms, with the processor time each
+#      takes, and that of espera(1000), hasta(reloj()+1000) and pause(1).
 #      Every Octave wait is summarised by lateness --samples, as 2's are.
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
@@ -43,7 +44,8 @@ fi
 "$bin/lateness" "$out" "$scale"
 
 # The Octave parts are extras: if one fails, the rest still counts.
-if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "$octave_mex/espera.mex" ]; then
+if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "$octave_mex/espera.mex" ] &&
+    [ -f "$octave_mex/hasta.mex" ]; then
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_bench('$octave_mex', '$out', $scale)" &&
         "$bin/lateness" --samples octave "$out" || skipped="$skipped octave(failed)"
@@ -51,7 +53,7 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
         --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" &&
         "$bin/lateness" --samples octave_long "$out" || skipped="$skipped octave-long-waits(failed)"
 else
-    skipped="$skipped octave(no $octave_mex/reloj.mex and espera.mex)"
+    skipped="$skipped octave(no $octave_mex/reloj.mex, espera.mex and hasta.mex)"
 fi
 echo "load average at end: $(cut -d ' ' -f 1-3 /proc/loadavg)" >>"$out/machine.txt"
 
@@ -153,7 +155,28 @@ fi
         echo
         echo "| | runs | CPU s, median | min | max | wall s, median |"
         echo "|---|---:|---:|---:|---:|---:|"
-        awk -F, 'NR > 1 { printf "| %s | %d | %.2f | %.2f | %.2f | %.3f |\n", $1, $2, $3, $4, $5, $6 }' "$out/octave_cpu.csv"
+        awk -F, 'NR > 1 { printf "| %s | %d | %.3f | %.3f | %.3f | %.3f |\n", $1, $2, $3, $4, $5, $6 }' "$out/octave_cpu.csv"
+    fi
+    if [ -f "$out/octave_cpu_share.csv" ]; then
+        echo
+        echo "In Octave, processor time as a share of the time waited (cputime around each call):"
+        echo
+        awk -F, '
+            NR > 1 {
+                if (!($1 in seen)) { seen[$1] = 1; ways[++n] = $1 }
+                if (!($2 in known)) { known[$2] = 1; ds[++nd] = $2 }
+                cell[$1, $2] = sprintf("%.1f%%", $4)
+            }
+            END {
+                head = "| |"; rule = "|---|"
+                for (j = 1; j <= nd; j++) { head = head " " ds[j] " ms |"; rule = rule "---:|" }
+                print head; print rule
+                for (i = 1; i <= n; i++) {
+                    row = "| " ways[i] " |"
+                    for (j = 1; j <= nd; j++) row = row " " cell[ways[i], ds[j]] " |"
+                    print row
+                }
+            }' "$out/octave_cpu_share.csv"
     fi
 } >"$out/summary.md"
 
@@ -186,6 +209,28 @@ awk -F, '
             printf "  reloj body = %.2fx a counter read + conversion (target <= 1.2): %s\n", cost["reloj body"],
                 cost["reloj body"] <= 1.2 ? "met" : "MISSED"
     }' "$out/lateness_linux.csv" "$out/gaps_linux.csv" $( [ -f "$out/cost.csv" ] && echo "$out/cost.csv" )
+# hasta against espera in the same Octave run, and its processor time.
+if [ -f "$out/lateness_octave_long.csv" ] && [ -f "$out/octave_cpu_share.csv" ]; then
+    awk -F, '
+        FNR == 1 { next }
+        FILENAME ~ /share/ { if ($1 ~ /^hasta/) cpu[$2] = $4; next }
+        $2 ~ /^espera/ { em[$3] = $5; ep[$3] = $7; ew[$3] = $9 }
+        $2 ~ /^hasta/ { hm[$3] = $5; hp[$3] = $7; hw[$3] = $9 }
+        function verdict(ok) { return ok ? "met" : "MISSED" }
+        END {
+            for (d = 1; d <= 100; d *= 10) {
+                if (!(d in em) || !(d in hm)) continue
+                printf "  %5s ms  hasta - espera in Octave: median %+.1f us (target <= 5): %s;  p99 %+.1f us (target <= 20): %s;\n",
+                    d, hm[d] - em[d], verdict(hm[d] - em[d] <= 5), hp[d] - ep[d], verdict(hp[d] - ep[d] <= 20)
+                printf "            worst %.0f us = %.2fx espera'"'"'s %.0f us (target <= 2x): %s", hw[d], hw[d] / ew[d], ew[d],
+                    verdict(hw[d] <= 2 * ew[d])
+                if (d == 10 || d == 100)
+                    printf ";  CPU %.1f%% of the wait (target <= %d%%): %s", cpu[d], (d == 10 ? 20 : 3),
+                        verdict(cpu[d] <= (d == 10 ? 20 : 3))
+                printf "\n"
+            }
+        }' "$out/octave_cpu_share.csv" "$out/lateness_octave_long.csv"
+fi
 echo
-echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv")"
+echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv, $out/octave_cpu_share.csv")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
