@@ -59,12 +59,14 @@ function names = toolbox_list(root, list)
   end
 end
 
-% A compiled function's help file, with the release's version (from VERSION)
-% filled in where it says which release to install; cmake/toolbox.cmake
-% copies it the same way.
+% A compiled function's help file, with the body that runs where the
+% compiled function is missing (cmake/missing_compiled.m) and the release's
+% version (from VERSION) filled in; cmake/toolbox.cmake copies it the same way.
 function copy_help_file(root, name, outdir)
   release = strtrim(fileread(fullfile(root, 'VERSION')));
-  text = strrep(fileread(fullfile(root, name, [name '.m'])), '@TOOLBOX_VERSION@', release);
+  body = regexprep(fileread(fullfile(root, 'cmake', 'missing_compiled.m')), '[\r\n]+$', '');
+  text = strrep(fileread(fullfile(root, name, [name '.m'])), '% @TOOLBOX_MISSING_COMPILED@', body);
+  text = strrep(text, '@TOOLBOX_VERSION@', release);
   file = fopen(fullfile(outdir, [name '.m']), 'w');
   if file < 0
     error('build_mex:cannotWrite', 'build_mex: cannot write %s', fullfile(outdir, [name '.m']));

@@ -14,10 +14,20 @@ set(TOOLBOX_WAITING espera hasta)
 # The sources every compiled function is built from besides its own (paths
 # relative to the root). The platform and the host are picked inside them.
 set(TOOLBOX_COMMON_SOURCES gateway/gateway.cpp timing/clock.cpp)
-# Copies a compiled function's help file into dir, filling in the version
-# it names where the compiled function is missing (build_mex.m does the same).
+# Copies a compiled function's help file into dir, with the body that runs
+# where the compiled function is missing (cmake/missing_compiled.m) in place
+# of the line that names it, and the release's version filled in
+# (build_mex.m does the same).
 function(toolbox_help_file name dir)
-  configure_file(${TOOLBOX_ROOT}/${name}/${name}.m ${dir}/${name}.m @ONLY)
+  file(READ ${TOOLBOX_ROOT}/${name}/${name}.m text)
+  file(READ ${TOOLBOX_ROOT}/cmake/missing_compiled.m body)
+  string(REGEX REPLACE "\n$" "" body "${body}")
+  string(REPLACE "% @TOOLBOX_MISSING_COMPILED@" "${body}" text "${text}")
+  file(CONFIGURE OUTPUT ${dir}/${name}.m CONTENT "${text}" @ONLY)
+  if(NOT CMAKE_SCRIPT_MODE_FILE)  # a build: copy again when either changes
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${TOOLBOX_ROOT}/${name}/${name}.m ${TOOLBOX_ROOT}/cmake/missing_compiled.m)
+  endif()
 endfunction()
 # Functions written in the MATLAB language: NAME/NAME.m.
 set(TOOLBOX_SCRIPTS sondeo)

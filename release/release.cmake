@@ -116,7 +116,8 @@ configure_file(${TOOLBOX_ROOT}/release/pre_install.m ${octave}/pre_install.m COP
 configure_file(${TOOLBOX_ROOT}/release/post_install.m ${octave}/post_install.m @ONLY)
 copy_into(${src} ${TOOLBOX_ROOT}/release/Makefile ${TOOLBOX_ROOT}/build_mex.m)
 copy_into(${src}/cmake ${TOOLBOX_ROOT}/cmake/cxx_flags.txt ${TOOLBOX_ROOT}/cmake/linux_link_flags.txt
-          ${TOOLBOX_ROOT}/cmake/exports.map ${TOOLBOX_ROOT}/cmake/toolbox.cmake)
+          ${TOOLBOX_ROOT}/cmake/exports.map ${TOOLBOX_ROOT}/cmake/toolbox.cmake
+          ${TOOLBOX_ROOT}/cmake/missing_compiled.m)
 copy_into(${src} ${TOOLBOX_ROOT}/VERSION)
 foreach(dir timing gateway ${functions})
   file(GLOB sources ${TOOLBOX_ROOT}/${dir}/*.hpp ${TOOLBOX_ROOT}/${dir}/*.inc ${TOOLBOX_ROOT}/${dir}/*.cpp
