@@ -7,11 +7,11 @@ reloj(); espera(0);  % the first calls load the extensions
 t0 = reloj();
 t1 = espera(5);
 t2 = reloj();
-printf('t0 = reloj()       %.4f ms\n', t0);
-printf('t1 = espera(5)     %.4f ms\n', t1);
-printf('t2 = reloj()       %.4f ms\n', t2);
-printf('t1 - t0            %.4f ms (at least 5)\n', t1 - t0);
-printf('t2 - t1            %.4f ms (one scale: never below 0)\n\n', t2 - t1);
+fprintf('t0 = reloj()       %.4f ms\n', t0);
+fprintf('t1 = espera(5)     %.4f ms\n', t1);
+fprintf('t2 = reloj()       %.4f ms\n', t2);
+fprintf('t1 - t0            %.4f ms (at least 5)\n', t1 - t0);
+fprintf('t2 - t1            %.4f ms (one scale: never below 0)\n\n', t2 - t1);
 
 % How long after the requested 1 ms each call returns, over n calls; espera(0)
 % shows what calling a function and reloj from Octave costs by itself.
@@ -24,9 +24,9 @@ for i = 1:n
 end
 late = sort(late) * 1000;  % microseconds
 pick = @(p) late(max(1, round(p * n)), 1:2);
-printf('Lateness of a 1 ms wait, %d calls each, in microseconds:\n', n);
-printf('                   espera(1)   pause(0.001)\n');
-printf('  median        %12.1f %14.1f\n', pick(0.5));
-printf('  90th pct      %12.1f %14.1f\n', pick(0.9));
-printf('  worst         %12.1f %14.1f\n', late(end, 1:2));
-printf('(of which calling from Octave, as espera(0) shows: %.1f, median)\n', late(round(n / 2), 3));
+fprintf('Lateness of a 1 ms wait, %d calls each, in microseconds:\n', n);
+fprintf('                   espera(1)   pause(0.001)\n');
+fprintf('  median        %12.1f %14.1f\n', pick(0.5));
+fprintf('  90th pct      %12.1f %14.1f\n', pick(0.9));
+fprintf('  worst         %12.1f %14.1f\n', late(end, 1:2));
+fprintf('(of which calling from Octave, as espera(0) shows: %.1f, median)\n', late(round(n / 2), 3));
