@@ -29,7 +29,7 @@ double espera(const mxArray* const* inputs) {
 }
 
 constexpr gateway::Function kEspera = {
-    1,
+    1, 1,
     "espera necesita 1 argumento de entrada.",
     "espera requires one output argument.",
     refuse,

@@ -19,14 +19,15 @@ void mexfilerequiredapiversion(std::uint32_t* release, std::uint32_t* second) {
 namespace gateway {
 
 void run(const Function& function, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    if (nrhs != function.requiredInputs) fail(function.inputCountMessage);
+    if (nrhs < function.fewestInputs || nrhs > function.mostInputs) fail(function.inputCountMessage);
     if (nlhs > 1) fail(function.outputCountMessage);
+    const mxArray* const* inputs = nrhs == 0 ? nullptr : prhs;
     if (function.refuse != nullptr) {
-        if (const char* message = function.refuse(prhs)) fail(message);
+        if (const char* message = function.refuse(inputs)) fail(message);
     }
     plhs[0] = mxCreateDoubleMatrix(1, 1, mxREAL);
     double* const result = mxGetPr(plhs[0]);
-    *result = function.body(prhs);
+    *result = function.body(inputs);
 }
 
 void fail(const char* message) {

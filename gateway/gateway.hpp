@@ -10,9 +10,10 @@
 namespace gateway {
 
 struct Function {
-    int requiredInputs;
-    const char* inputCountMessage;   // raised when the input count differs
+    int fewestInputs, mostInputs;
+    const char* inputCountMessage;   // raised when the input count is outside those
     const char* outputCountMessage;  // raised when more than one output is asked for
+    // Both take the call's inputs, null when it has none.
     // May be null. Looks at the inputs before anything is created and returns
     // the message to refuse them with, or null to accept them.
     const char* (*refuse)(const mxArray* const* inputs);

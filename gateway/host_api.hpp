@@ -34,6 +34,9 @@ mwIndex* mxGetIr_730(const mxArray* array);
 // message from format and the arguments as printf does.
 [[noreturn]] void mexErrMsgTxt(const char* message);
 [[noreturn]] void mexErrMsgIdAndTxt(const char* identifier, const char* format, ...);
+// Registers a function the host calls before it unloads the extension
+// (clear NAME, clear all, or the host's exit). Returns 0.
+int mexAtExit(void (*exitFunction)(void));
 }
 
 inline mxArray* mxCreateDoubleMatrix(std::size_t rows, std::size_t columns, mxComplexity complexity) {

@@ -53,7 +53,7 @@ double hasta(const mxArray* const* inputs) {
 }
 
 constexpr gateway::Function kHasta = {
-    1,
+    1, 1,
     "hasta necesita 1 argumento de entrada.",
     "hasta requires one output argument.",
     refuse,

@@ -13,7 +13,7 @@ double reloj(const mxArray* const* /*inputs*/) {
 }
 
 constexpr gateway::Function kReloj = {
-    0,
+    0, 0,
     "reloj necesita 0 argumento de entrada.",
     "reloj requires one output argument.",
     nullptr,

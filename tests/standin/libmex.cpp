@@ -1,6 +1,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "jump.hpp"
 #include "standin.hpp"
@@ -11,6 +13,10 @@ namespace {
     host::jumpBackIfAwaited(error);
     throw error;
 }
+
+thread_local const void* calling = nullptr;
+std::mutex atExitLock;
+std::map<const void*, StandinExitFunction*> atExit;
 
 }  // namespace
 
@@ -28,4 +34,21 @@ void mexErrMsgIdAndTxt(const char* identifier, const char* format, ...) {
     std::vsnprintf(error.message, sizeof error.message, format, arguments);
     va_end(arguments);
     raiseError(error);
+}
+
+int mexAtExit(void (*exitFunction)(void)) {
+    const std::lock_guard<std::mutex> lock(atExitLock);
+    atExit[calling] = exitFunction;
+    return 0;
+}
+
+void standinEnterCall(const void* extension) { calling = extension; }
+
+StandinExitFunction* standinTakeAtExit(const void* extension) {
+    const std::lock_guard<std::mutex> lock(atExitLock);
+    const auto found = atExit.find(extension);
+    if (found == atExit.end()) return nullptr;
+    StandinExitFunction* exitFunction = found->second;
+    atExit.erase(found);
+    return exitFunction;
 }

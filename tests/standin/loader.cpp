@@ -17,7 +17,11 @@ std::optional<Extension> loadExtension(const std::string& path, std::string& why
     return Extension{library, mexFunction, apiVersion};
 }
 
-void unloadExtension(const Extension& extension) { closeLibrary(extension.library); }
+void unloadExtension(const Extension& extension) {
+    // As the host does before it unloads one: what it registered with mexAtExit.
+    if (StandinExitFunction* exitFunction = standinTakeAtExit(extension.library)) exitFunction();
+    closeLibrary(extension.library);
+}
 
 ApiVersion requiredApiVersion(const Extension& extension) {
     ApiVersion version{0xDEADBEEF, 0xDEADBEEF};
@@ -33,6 +37,7 @@ Outcome callExtension(const Extension& extension, int nlhs, const std::vector<co
     const std::size_t createdBefore = standinCreatedCount();
     Outcome outcome{};
     MexError error{};
+    standinEnterCall(extension.library);
     if (endBy == EndBy::longjmp) {
         standinCallEndingByJump(extension.mexFunction, nlhs, slots.data(), nrhs, prhs, &error);
     } else {
@@ -42,6 +47,7 @@ Outcome callExtension(const Extension& extension, int nlhs, const std::vector<co
             error = thrown;
         }
     }
+    standinEnterCall(nullptr);
     outcome.error = error.message;
     outcome.identifier = error.identifier;
     outcome.created = standinCreatedCount() - createdBefore;

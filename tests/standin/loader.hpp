@@ -23,6 +23,7 @@ struct Extension {
 // (dlopen / LoadLibraryExW), and finds its exports. On failure returns
 // nothing and says why.
 std::optional<Extension> loadExtension(const std::string& path, std::string& why);
+// Calls what the extension registered with mexAtExit first, as the host does.
 void unloadExtension(const Extension& extension);
 
 struct ApiVersion {

@@ -42,6 +42,9 @@ std::size_t* mxGetJc_730(const mxArray* array);
 std::size_t* mxGetIr_730(const mxArray* array);
 void mexErrMsgTxt(const char* message);
 void mexErrMsgIdAndTxt(const char* identifier, const char* format, ...);
+// Keeps exitFunction for the extension being called, to run when the host
+// unloads it (standinTakeAtExit). A second registration replaces the first.
+int mexAtExit(void (*exitFunction)(void));
 // libut: the interrupt request that Ctrl+C raises, for the whole process.
 // Setting it returns the request there was before.
 bool utIsInterruptPending(void);
@@ -69,6 +72,13 @@ std::size_t standinCreatedCount();
 // How many arrays, made by the host calls or standinCreateArray, are not yet
 // destroyed, on all threads.
 std::size_t standinLiveCount();
+// Stand-in only: the extension whose mexFunction this thread runs from now
+// on (any value that names it; null: none), for mexAtExit.
+void standinEnterCall(const void* extension);
+// Stand-in only: the function the extension registered with mexAtExit, or
+// null, forgotten here, for the host to call before it unloads the extension.
+typedef void StandinExitFunction(void);
+StandinExitFunction* standinTakeAtExit(const void* extension);
 // Bytes per element of a class.
 std::size_t standinElementSize(MxClass mxClass);
 }
