@@ -5,7 +5,9 @@
 # calls (libut's) never imported, only looked up at run time (Windows) or
 # referenced weakly (Linux), where the functions that wait need libut as they
 # need libmx; hasta's sleep only through the kernel's timers (KERNEL32's
-# waitable timers; glibc's clock_nanosleep and prctl); on Windows the load-anywhere protections, unwind
+# waitable timers; glibc's clock_nanosleep and prctl); prioridad's raise
+# only through the kernel's scheduling calls, with the host's exit call and
+# power throttling looked up at run time (Windows); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
 # Linux hardened linking and nothing newer than glibc 2.17.
 set -u
@@ -37,13 +39,15 @@ writable_code() {
 }
 
 host_calls="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr"
-for name in reloj espera hasta; do
+for name in reloj espera hasta prioridad; do
     file=$dir/$name$suffix
     [ -f "$file" ] || { fail "$file missing"; continue; }
     want=$host_calls kernel="QueryPerformanceCounter QueryPerformanceFrequency" weak="" libc="clock_gettime@GLIBC_2.17"
     needed="libc.so.6 libmex.so libmx.so"
-    if [ "$name" != reloj ]; then  # it reads a number and waits, so it asks the host whether to stop
+    if [ "$name" != reloj ]; then  # it reads a number
         want="mexErrMsgIdAndTxt mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
+    fi
+    if [ "$name" = espera ] || [ "$name" = hasta ]; then  # and waits, so it asks the host whether to stop
         kernel="GetModuleHandleW GetProcAddress $kernel"
         weak="utIsInterruptPending utSetInterruptPending"
         needed="$needed libut.so"
@@ -51,6 +55,15 @@ for name in reloj espera hasta; do
     if [ "$name" = hasta ]; then  # and sleeps
         kernel="CloseHandle CreateWaitableTimerExW $kernel SetWaitableTimer WaitForSingleObject"
         libc="clock_gettime@GLIBC_2.17 clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5"
+    fi
+    if [ "$name" = prioridad ]; then  # raises the thread's priority, and gives it back when unloaded
+        want="mexAtExit $want"
+        kernel="CloseHandle GetCurrentProcess GetCurrentThread GetCurrentThreadId GetModuleHandleW GetPriorityClass
+                GetProcAddress GetThreadPriority OpenThread $kernel SetPriorityClass SetThreadPriority"
+        kernel=$(echo $kernel)
+        libc="__errno_location@GLIBC_2.2.5 clock_gettime@GLIBC_2.17 close@GLIBC_2.2.5 open@GLIBC_2.2.5 read@GLIBC_2.2.5
+              sched_getparam@GLIBC_2.2.5 sched_getscheduler@GLIBC_2.2.5 sched_setscheduler@GLIBC_2.2.5 syscall@GLIBC_2.2.5"
+        libc=$(echo $libc)
     fi
     if [ "$suffix" = .mexw64 ]; then
         dump=$(x86_64-w64-mingw32-objdump -p "$file")
@@ -103,8 +116,8 @@ if [ "$suffix" = .mexw64 ]; then
     again=$(mktemp -d)
     cmake -S "$src" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake" \
         -DBUILD_TESTING=OFF -DMEX_OUTPUT_DIR="$again/mex" >/dev/null &&
-        cmake --build "$again" --target reloj espera hasta >/dev/null || fail "second build failed"
-    for name in reloj espera hasta; do
+        cmake --build "$again" --target reloj espera hasta prioridad >/dev/null || fail "second build failed"
+    for name in reloj espera hasta prioridad; do
         cmp -s "$dir/$name$suffix" "$again/mex/$name$suffix" || fail "$name$suffix differs between two builds"
     done
     rm -rf "$again"

@@ -2,8 +2,8 @@ function hosted_ci(job, varargin)
 % hosted_ci  What each MATLAB job of the hosted CI workflow
 % (.github/workflows/ci.yml) does, in MATLAB alone.
 %
-%   hosted_ci('build_mex', OUT) chooses the C++ compiler, builds reloj,
-%   espera and hasta with build_mex into OUT, writes OUT/built-by.txt (the MATLAB, the
+%   hosted_ci('build_mex', OUT) chooses the C++ compiler, builds the
+%   compiled functions with build_mex into OUT, writes OUT/built-by.txt (the MATLAB, the
 %   compiler and, on macOS, the Xcode that built them) and runs the suite
 %   against OUT.
 %
@@ -18,7 +18,7 @@ function hosted_ci(job, varargin)
 %   Relative paths start from the current folder, where the workflow starts
 %   MATLAB: the checkout. The suite runs from a fresh folder outside the
 %   sources, as in a user's session: in the checkout, MATLAB would see the
-%   folders reloj/, espera/ and hasta/ of the sources.
+%   folders reloj/, espera/, hasta/ and prioridad/ of the sources.
 
   root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
   addpath(fullfile(root, 'tests', 'suite'), fullfile(root, 'release'));

@@ -1,7 +1,8 @@
 #!/bin/sh
 # check_imports.sh DIR: the Octave extensions in DIR export the two entry
 # points and nothing else, call no host function beyond their own few (espera
-# and hasta also Octave's interrupt state, to end a wait on Ctrl+C), and are linked
+# and hasta also Octave's interrupt state, to end a wait on Ctrl+C; prioridad
+# also the call that gives its raise back when it is cleared), and are linked
 # hardened.
 set -u
 failures=0
@@ -10,13 +11,15 @@ expect() {  # expect WHAT ACTUAL EXPECTED
 }
 lines() { tr '\n' ' ' | sed 's/ $//'; }
 
-for name in reloj espera hasta; do
+for name in reloj espera hasta prioridad; do
     file=$1/$name.mex
     want="mexErrMsgTxt mxCreateDoubleMatrix mxGetPr" interrupt=""
     if [ "$name" != reloj ]; then
         want="mexErrMsgTxt mxCreateDoubleMatrix mxGetIr mxGetJc mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
-        interrupt="octave_handle_signal octave_interrupt_state octave_signal_caught"
+        [ "$name" = prioridad ] || interrupt="octave_handle_signal octave_interrupt_state octave_signal_caught"
     fi
+    [ "$name" = prioridad ] &&
+        want="mexAtExit mexErrMsgIdAndTxt mexErrMsgTxt mxCreateDoubleMatrix mxGetIr mxGetJc mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
     # Octave 11 and later also stamp their version, which they check on loading.
     expect "$name exports" "$(nm -D --defined-only "$file" | awk '$3 != "__octave_mex_soversion__" {print $3}' | sort | lines)" \
         "mexFunction mexfilerequiredapiversion"

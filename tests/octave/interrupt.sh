@@ -7,7 +7,7 @@
 # Ctrl+C in a terminal sends it, during each command below: once with
 # FUNCTION, once with pause in its place. Octave's interrupt must go through
 # to the prompt, within two seconds: no try catches it, no later command of
-# the line runs, unwind_protect's cleanup does; Octave prints the same with
+# the line runs, unwind_protect's cleanup does, also at a raised priority; Octave prints the same with
 # FUNCTION as with pause; and the next command runs.
 set -u
 dir=$1 function=$2
@@ -55,7 +55,8 @@ until_true 10 more_prompts_than 1 || { fail "no prompt after the start"; cat "$w
 # name | the command, WAIT(ms) standing for the wait | what it must print | what it must not
 cases="a loop of waits, each in try|for k = 1:3, try, WAIT(3000); catch, end, end, disp done||done
 unwind_protect|unwind_protect, WAIT(1e7); unwind_protect_cleanup, disp cleanup, end_unwind_protect|cleanup|
-a wait alone|WAIT(1e7)||"
+a wait alone|WAIT(1e7)||
+a wait at level 1 (prioridad, which the session may raise: root)|prioridad(1); unwind_protect, WAIT(1e7); unwind_protect_cleanup, prioridad(0); disp back, end_unwind_protect|back|"
 n=0
 while IFS='|' read -r name command wanted unwanted; do
     n=$((n + 1))

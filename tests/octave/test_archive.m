@@ -39,7 +39,7 @@ function failures = test_archive(zip, release)
       failures = failures + 1;
     end
   end
-  for name = {'reloj', 'espera', 'hasta'}
+  for name = {'reloj', 'espera', 'hasta', 'prioridad'}
     file = fullfile(folder, [name{1} '.m']);
     if ~strcmp(which(name{1}), file)
       fprintf('%s is not %s but [%s]\n', name{1}, file, which(name{1}));

@@ -48,7 +48,7 @@ function failures = test_build_mex(root, inputs)
 
   if built
     failures += run_suite(outdir);
-    files = cellfun(@(name) sprintf('"%s"', fullfile(outdir, [name '.mex'])), {'reloj', 'espera', 'hasta'}, ...
+    files = cellfun(@(name) sprintf('"%s"', fullfile(outdir, [name '.mex'])), {'reloj', 'espera', 'hasta', 'prioridad'}, ...
                     'UniformOutput', false);
     % Exports, host calls and hardening, as the CMake build's are checked.
     failures += check_imports(outdir);

@@ -14,9 +14,9 @@ function failures = test_mltbx_options(zip)
   cases = {
     % folder                            change                                        refused for, or Maci64
     'as unzipped',                      @(f) f,                                       false
-    'with the macOS builds',            @(f) touch(f, 'reloj.mexmaca64', 'espera.mexmaca64', 'hasta.mexmaca64'), true
-    'one macOS build of three',         @(f) touch(f, 'reloj.mexmaca64'),             '.mexmaca64 files for reloj, not for espera, hasta, reloj'
-    'a Linux build missing',            @(f) delete(fullfile(f, 'espera.mexa64')),    '.mexa64 files for hasta, reloj, not for espera, hasta, reloj'
+    'with the macOS builds',            @(f) touch(f, 'reloj.mexmaca64', 'espera.mexmaca64', 'hasta.mexmaca64', 'prioridad.mexmaca64'), true
+    'one macOS build of four',          @(f) touch(f, 'reloj.mexmaca64'),             '.mexmaca64 files for reloj, not for espera, hasta, prioridad, reloj'
+    'a Linux build missing',            @(f) delete(fullfile(f, 'espera.mexa64')),    '.mexa64 files for hasta, prioridad, reloj, not for espera, hasta, prioridad, reloj'
     'no Linux builds',                  @(f) delete(fullfile(f, '*.mexa64')),         'no compiled functions for 64-bit Linux'
     'no Windows builds',                @(f) delete(fullfile(f, '*.mexw64')),         'no compiled functions for 64-bit Windows'
     'a help file missing',              @(f) delete(fullfile(f, 'espera.m')),         'no help file espera.m'

@@ -160,14 +160,22 @@ end
 % checked. The file beside the compiled function names the release.
 function help_text(folder)
   in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
-  for name = {'reloj', 'espera', 'hasta'}
+  % function | a part of its help that only it has
+  helps = {
+    'reloj',      'counter milliseconds'
+    'espera',     'counter milliseconds'
+    'hasta',      'counter milliseconds'
+    'prioridad',  'prioridad:denied'
+  };
+  for i = 1:size(helps, 1)
+    name = helps(i, 1);
     % Not exist(name) == 3: MATLAB ranks a folder of that name (as reloj/ in
     % the sources) before a compiled function.
     [~, ~, ext] = fileparts(which(name{1}));
     assert(strcmp(ext, ['.' mexext()]), '%s is not a compiled function but [%s]', name{1}, which(name{1}));
     file = fullfile(folder, [name{1} '.m']);
     text = help(name{1});
-    for part = {sprintf('t = %s(', name{1}), 'counter milliseconds', 'Example'}
+    for part = {sprintf(' = %s(', name{1}), helps{i, 2}, 'Example'}
       assert(~isempty(strfind(text, part{1})), 'help %s lacks [%s]', name{1}, part{1});
     end
     assert(~in_octave || strcmp(text, help_block(file)), 'help %s is not the comment block of %s', name{1}, file);
@@ -190,7 +198,7 @@ function not_compiled(folder)
   alone = [tempname() ' help files'];
   mkdir(alone);
   [~, alone_name] = fileparts(alone);
-  names = {'reloj', 'espera', 'hasta'};
+  names = {'reloj', 'espera', 'hasta', 'prioridad'};
   with_compiled = cell(size(names));
   for i = 1:numel(names)
     with_compiled{i} = help(names{i});
@@ -206,6 +214,7 @@ function not_compiled(folder)
     't = espera(5)',           @espera,  {5},    1
     '[a, b] = espera(1, 2)',   @espera,  {1, 2}, 2
     't = hasta(5)',            @hasta,   {5},    1
+    'p = prioridad(1)',        @prioridad, {1},  1
   };
   for i = 1:size(calls, 1)
     [message, identifier] = message_of(calls{i, 2}, calls{i, 3}, calls{i, 4});
