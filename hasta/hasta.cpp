@@ -17,7 +17,7 @@ namespace {
 
 // The margin, in counter ticks, by which hasta's waits sleep short of their
 // deadline, learned from this process's wakeups (timing::nextMargin); 0 until
-// the first wait. The only state any of these functions keeps between calls:
+// the first wait. State kept between calls, as only prioridad also keeps:
 // it lives while hasta is loaded, and clearing hasta starts it afresh. Hosts
 // call on one thread; should two waits run at once all the same, each reads a
 // whole margin and the last to end leaves its own, hence an atomic.
