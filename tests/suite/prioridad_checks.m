@@ -7,8 +7,7 @@ function [checks, setup] = prioridad_checks()
 % that runs the script (the main thread) as the system reports it.
   setup = [];
   checks = {
-    'prioridad: wrong argument counts refused, each with its message',  @argument_counts
-    'prioridad refuses every level but 0 and 1, changing nothing',      @refused_levels
+    'prioridad refuses wrong counts and levels, changing nothing',      @refused
     'prioridad: each call returns the level before, 0 -> 1 -> 0',       @levels
     'prioridad: onCleanup gives the level back when a script fails',    @on_cleanup
     'prioridad: clear prioridad gives the level back',                  @cleared
@@ -16,36 +15,28 @@ function [checks, setup] = prioridad_checks()
   };
 end
 
-function argument_counts(~)
+% Each refused call must change nothing: the level stays 0.
+function refused(~)
   in = 'prioridad necesita 0 o 1 argumento de entrada.';
   out = 'prioridad requires one output argument.';
-  cases = {
-    % call                      function     inputs  outputs  message
-    'prioridad(1, 2)',          @prioridad,  {1, 2}, 1,       in
-    'prioridad(0, 0), no output', @prioridad, {0, 0}, 0,      in
-    '[a, b] = prioridad()',     @prioridad,  {},     2,       out
-    '[a, b] = prioridad(0)',    @prioridad,  {0},    2,       out
-  };
-  wrong = wrong_messages(cases);
-  assert(isempty(wrong), '%s', strjoin(wrong, '; '));
-end
-
-function refused_levels(~)
   bad = 'prioridad requires a level, 0 (normal) or 1 (raised): one double.';
   cases = {
-    % input       value            message
-    'empty',      [],              bad
-    'NaN',        NaN,             bad
-    '0.5',        0.5,             bad
-    '2',          2,               bad
-    '-1',         -1,              bad
-    '[1 0]',      [1 0],           bad
-    'int8(1)',    int8(1),         bad
-    'true',       true,            bad
-    'char ''1''', '1',             bad
-    'cell {1}',   {1},             bad
+    % call                        function    inputs     outputs  message
+    'prioridad(1, 2)',            @prioridad, {1, 2},    1,       in
+    'prioridad(0, 0), no output', @prioridad, {0, 0},    0,       in
+    '[a, b] = prioridad()',       @prioridad, {},        2,       out
+    '[a, b] = prioridad(0)',      @prioridad, {0},       2,       out
+    'prioridad([])',              @prioridad, {[]},      1,       bad
+    'prioridad(NaN)',             @prioridad, {NaN},     1,       bad
+    'prioridad(0.5)',             @prioridad, {0.5},     1,       bad
+    'prioridad(2)',               @prioridad, {2},       1,       bad
+    'prioridad(-1)',              @prioridad, {-1},      1,       bad
+    'prioridad([1 0])',           @prioridad, {[1 0]},   1,       bad
+    'prioridad(int8(1))',         @prioridad, {int8(1)}, 1,       bad
+    'prioridad(true)',            @prioridad, {true},    1,       bad
+    'prioridad(''1'')',           @prioridad, {'1'},     1,       bad
   };
-  wrong = wrong_messages(cases, @prioridad);
+  wrong = wrong_messages(cases);
   assert(isempty(wrong), '%s', strjoin(wrong, '; '));
   assert(prioridad() == 0, 'a refused call changed the level');
   assert_policy(0);
