@@ -8,7 +8,10 @@
 #      next to tic/toc (with dist/octave/*.mex, or the folder in OCTAVE_MEX_DIR);
 #      then waits that need not keep a core busy: espera(d), hasta(reloj()+d)
 #      and pause(d/1000) for 1, 10 and 100 ms, with the processor time each
-#      takes, and that of espera(1000), hasta(reloj()+1000) and pause(1).
+#      takes, and that of espera(1000), hasta(reloj()+1000) and pause(1);
+#      then espera(10) and hasta(reloj()+10) at priority level 0 and 1
+#      (prioridad), on the idle machine and beside busy processes, one per
+#      core, which this script starts and always kills (build/bench/priority).
 #      Every Octave wait is summarised by lateness --samples, as 2's are.
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
@@ -23,8 +26,51 @@ scale=${BENCH_SCALE:-1}
 bin=${BENCH_BIN:-$root/build/linux/bin}
 octave_mex=${OCTAVE_MEX_DIR:-$root/dist/octave}
 plot=${BENCH_PLOT:-$out/lateness.png}
-mkdir -p "$out"
-rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png
+mkdir -p "$out/priority"
+rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png "$out"/priority/*
+
+# The busy processes of the priority blocks: one loop per core, each stopped
+# at once and run only in the blocks that want it, each ending on its own
+# after a set time, and killed when this script ends, however it ends.
+hogs=""
+stop_hogs() {
+    [ -z "$hogs" ] || kill -KILL $hogs 2>/dev/null || true
+    hogs=""
+}
+trap stop_hogs EXIT
+trap 'stop_hogs; exit 130' INT TERM HUP
+
+# The priority blocks as a Markdown table: for each wait, machine and level,
+# the lateness and the share of the blocks' time the host took the processors
+# away (steal): over all those blocks, then the least and most of one block.
+priority_table() {
+    echo "| | machine | level | waits | p50 | p95 | p99 | worst | steal, % (blocks) |"
+    echo "|---|---|---:|---:|---:|---:|---:|---:|---|"
+    awk -F, '
+        function us(x) { return tolower(x) ~ /^ *[-+]?nan *$/ ? "-" : x < 1 ? sprintf("%.3f", x) : x < 100 ? sprintf("%.1f", x) : sprintf("%.0f", x) }
+        FNR == 1 { next }
+        FILENAME ~ /blocks/ {
+            key = $2 "," $3
+            time[key] += $4; stolen[key] += $4 * $5
+            if (!(key in low) || $5 < low[key]) low[key] = $5
+            if (!(key in high) || $5 > high[key]) high[key] = $5
+            next
+        }
+        {
+            split($2, name, " at level ")
+            key = $1 "," name[2]
+            steal = key in time ? sprintf("%.1f (%.1f-%.1f)", stolen[key] / time[key], low[key], high[key]) : "-"
+            row[name[1], key] = sprintf("| %s | %s | %s | %d | %s | %s | %s | %s | %s |", name[1], $1, name[2], $4,
+                                        us($5), us($12), us($7), us($9), steal)
+            if (!(name[1] in seen)) { seen[name[1]] = 1; waits[++n] = name[1] }
+        }
+        END {
+            split("idle,0 idle,1 loaded,0 loaded,1", keys, " ")
+            for (i = 1; i <= n; i++)
+                for (k = 1; k <= 4; k++)
+                    if ((waits[i], keys[k]) in row) print row[waits[i], keys[k]]
+        }' "$out/priority/priority_blocks.csv" "$out/priority/lateness_octave_priority.csv"
+}
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 {
@@ -52,6 +98,24 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" &&
         "$bin/lateness" --samples octave_long "$out" || skipped="$skipped octave-long-waits(failed)"
+    limit=$(awk -v s="$scale" 'BEGIN { printf "%d", 90 + 60 * s }')
+    for i in $(seq "$(nproc)"); do
+        perl -e '$end = time + $ARGV[0]; kill "STOP", $$; 1 while time < $end' "$limit" &
+        hogs="$hogs $!"
+    done
+    for pid in $hogs; do
+        while [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != T ]; do sleep 0.01; done
+    done
+    octave --no-gui --no-window-system --norc --quiet \
+        --eval "addpath('$root/bench'); octave_priority('$octave_mex', '$out/priority', $scale, [$hogs])" &&
+        "$bin/lateness" --samples octave_priority "$out/priority" || skipped="$skipped octave-priority(failed)"
+    stop_hogs
+    if [ -f "$out/priority/lateness_octave_priority.csv" ]; then
+        echo
+        priority_table
+        [ ! -f "$out/priority/priority_refused.txt" ] ||
+            echo "No waits at level 1: $(cat "$out/priority/priority_refused.txt")"
+    fi
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex, espera.mex and hasta.mex)"
 fi
@@ -178,6 +242,17 @@ fi
                 }
             }' "$out/octave_cpu_share.csv"
     fi
+    if [ -f "$out/priority/lateness_octave_priority.csv" ]; then
+        echo
+        echo "In Octave, 10 ms waits on the idle machine and beside $(nproc) busy processes (one per core), at"
+        echo "priority level 0 and 1 (prioridad), in blocks of one level, alternating; lateness past the deadline, us:"
+        echo
+        priority_table
+        if [ -f "$out/priority/priority_refused.txt" ]; then
+            echo
+            echo "No waits at level 1: $(cat "$out/priority/priority_refused.txt")"
+        fi
+    fi
 } >"$out/summary.md"
 
 # The targets, read off the figures (reported, not enforced), and what the
@@ -231,6 +306,35 @@ if [ -f "$out/lateness_octave_long.csv" ] && [ -f "$out/octave_cpu_share.csv" ];
             }
         }' "$out/octave_cpu_share.csv" "$out/lateness_octave_long.csv"
 fi
+# prioridad under load: at level 1 the median and p95 within 1.5 times those
+# of the idle machine at that level, or 0.2 ms above them where that is more;
+# at level 0 the load several times (3x) worse, in one of the two waits at least.
+if [ -f "$out/priority/lateness_octave_priority.csv" ]; then
+    awk -F, '
+        FNR == 1 { next }
+        {
+            split($2, name, " at level ")
+            p50[name[1], $1, name[2]] = $5; p95[name[1], $1, name[2]] = $12
+            if (!(name[1] in seen)) { seen[name[1]] = 1; waits[++count] = name[1] }
+        }
+        function verdict(ok) { return ok ? "met" : "MISSED" }
+        function limit(idle) { return idle * 1.5 > idle + 200 ? idle * 1.5 : idle + 200 }
+        END {
+            worse = 0
+            for (i = 1; i <= count; i++) {
+                n = waits[i]
+                if (!((n, "loaded", 0) in p50)) continue
+                r50 = p50[n, "loaded", 0] / p50[n, "idle", 0]; r95 = p95[n, "loaded", 0] / p95[n, "idle", 0]
+                printf "  %-18s level 0, loaded / idle: median %.1fx, p95 %.1fx\n", n, r50, r95
+                if (r50 >= 3 || r95 >= 3) worse = 1
+                if (!((n, "loaded", 1) in p50)) continue
+                printf "  %-18s level 1, loaded: median %.0f us (target <= %.0f): %s;  p95 %.0f us (target <= %.0f): %s\n", n,
+                    p50[n, "loaded", 1], limit(p50[n, "idle", 1]), verdict(p50[n, "loaded", 1] <= limit(p50[n, "idle", 1])),
+                    p95[n, "loaded", 1], limit(p95[n, "idle", 1]), verdict(p95[n, "loaded", 1] <= limit(p95[n, "idle", 1]))
+            }
+            printf "  level 0 loaded several times (>= 3x) worse than idle in one wait at least: %s\n", verdict(worse)
+        }' "$out/priority/lateness_octave_priority.csv"
+fi
 echo
-echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv, $out/octave_cpu_share.csv")"
+echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv, $out/octave_cpu_share.csv")$( [ -f "$out/priority/priority_blocks.csv" ] && echo ", $out/priority/")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
