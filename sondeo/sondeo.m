@@ -1,5 +1,5 @@
 function r = sondeo(seconds, varargin)
-% sondeo  How well this machine keeps time for a script: reloj, espera, hasta, pause.
+% sondeo  How well this machine keeps time for a script: reloj, espera, hasta, pause, prioridad.
 %
 %   sondeo
 %   r = sondeo()
@@ -24,20 +24,29 @@ function r = sondeo(seconds, varargin)
 %     script. Each round of waits has ten of 0.1 ms, three of 1 ms and one of
 %     10 ms, the three ways taking turns, so that load elsewhere falls on all
 %     alike and the long waits, which cost the most time, still number about
-%     150 in 10 seconds.
+%     110 in 10 seconds (150 where the priority cannot be raised, and there
+%     are no blocks at each level).
 %     A 99th percentile needs 100 waits: with fewer it is not reported (NaN,
 %     '-' in the table); give sondeo more seconds.
-%   - Processor away: reloj() read back to back, a quarter of the time, in
-%     short stretches between the rounds of waits, so that every run samples
-%     the same share of its time and the same moments as its waits. A step
-%     between two readings ten times longer than usual (and at least 10 us;
-%     rounded down to 10, 20, 50, 100 ... us, so that it does not follow
-%     small changes in the interpreter's speed) is a gap, time in which the
-%     script did not run: the machine gave the processor to something else
-%     (another program, the system, the hypervisor of a virtual machine) or
-%     let it sleep to save power. How many gaps a second, the share of the
-%     time they took, the longest. A wait whose deadline falls in a gap ends
-%     only when the processor comes back, however it waits.
+%   - Priority: whether this session may raise its priority with prioridad,
+%     and, where it may, how 10 ms waits of espera and hasta fare at level 1
+%     beside level 0: the last fifth of the time goes to blocks of such
+%     waits at each level in turn (blocks, not single waits, as a script
+%     keeps a level for a while). sondeo gives the level back as it found
+%     it, also on an error. Where the system refuses, it says how to allow
+%     it; where prioridad does not run, sondeo measures the rest all the same.
+%   - Processor away: reloj() read back to back, a quarter of the time the
+%     rounds of waits take, in short stretches between them, so that every
+%     run samples the same share of its time and the same moments as its
+%     waits. A step between two readings ten times longer than usual (and
+%     at least 10 us; rounded down to 10, 20, 50, 100 ... us, so that it
+%     does not follow small changes in the interpreter's speed) is a gap,
+%     time in which the script did not run: the machine gave the processor
+%     to something else (another program, the system, the hypervisor of a
+%     virtual machine) or let it sleep to save power. How many gaps a
+%     second, the share of the time they took, the longest. A wait whose
+%     deadline falls in a gap ends only when the processor comes back,
+%     however it waits.
 %
 %   How to read it: espera's median is about the cost of calling it; its 99th
 %   percentile and worst are what the machine adds. If gaps take 1% of the
@@ -71,6 +80,11 @@ function r = sondeo(seconds, varargin)
 %                    wait's lateness in turn
 %     gaps           struct: threshold_us, count, per_second, share_pct
 %                    (of span_s, the time spent reading reloj), longest_us
+%     priority       struct: level (what prioridad() read when sondeo began;
+%                    NaN where prioridad did not run), allowed (whether level
+%                    1 was), message (why not; '' where it was), and espera
+%                    and hasta: the 10 ms waits at level 0 and 1 (1x2), as
+%                    above ([] where level 1 was not allowed)
 %     verdict        the verdict
 %   Percentiles are of nearest rank: at least that share of the waits ended
 %   at or before it.
@@ -79,7 +93,7 @@ function r = sondeo(seconds, varargin)
 %       r = sondeo(10, 'file', 'sondeo.png');
 %       r.espera.p99_us      % for each d, 99% of espera(d) ended within this
 %
-%   See also reloj, espera, hasta.
+%   See also reloj, espera, hasta, prioridad.
 
   if nargin < 1
     seconds = 10;
@@ -157,19 +171,83 @@ function res = measure(seconds, in_octave)
   id = tic;
   x = toc(id);
 
+  % Whether the priority may be raised; the level is given back as found
+  % when this function ends, however it ends. (Octave puts the function's
+  % name before a compiled function's message.)
+  res.priority = struct('level', NaN, 'allowed', false, 'message', '', 'espera', [], 'hasta', []);
+  try
+    res.priority.level = prioridad();
+  catch err
+    res.priority.message = regexprep(err.message, '^prioridad: ', '');
+  end
+  if ~isnan(res.priority.level)
+    found = res.priority.level;
+    give_back = onCleanup(@() prioridad(found));
+    try
+      prioridad(1);
+      res.priority.allowed = true;
+    catch err
+      res.priority.message = regexprep(err.message, '^prioridad: ', '');
+    end
+    prioridad(found);
+  end
+
   % A tenth of the time for the cost of calls; then rounds of waits, with
-  % reloj() read back to back for a quarter of the time that follows.
+  % reloj() read back to back for a quarter of the time that follows; where
+  % the priority may be raised, the last fifth for blocks at each level.
   start_ms = reloj();
   budget_ms = 1000 * seconds;
+  waits_end_ms = start_ms + budget_ms;
+  if res.priority.allowed
+    waits_end_ms = start_ms + 0.8 * budget_ms;
+  end
   [res.reloj_cost_us, res.tic_cost_us, res.toc_cost_us, res.toc_min_interval_us] = ...
       call_costs(start_ms + 0.1 * budget_ms);
   [late_us, res.gaps, res.reloj_min_interval_us] = ...
-      waits_and_gaps(res.durations_ms, [10 3 1], 0.25, start_ms + budget_ms);
+      waits_and_gaps(res.durations_ms, [10 3 1], 0.25, waits_end_ms);
+  if res.priority.allowed
+    [res.priority.espera, res.priority.hasta] = priority_blocks(start_ms + budget_ms);
+    prioridad(found);
+  end
   res.elapsed_s = (reloj() - start_ms) / 1000;
   w = ways();
   for i = 1:size(w, 1)
     res.(w{i, 1}) = summary(late_us{i});
   end
+end
+
+% Turns of espera(10) and hasta(reloj()+10), timed as the other waits are,
+% in blocks at priority level 0 and 1 in turn until STOP_MS: at least one
+% pair of blocks, each of a quarter of a second where there is time for it.
+% Summaries of the waits at each level, as summary gives them.
+function [espera_s, hasta_s] = priority_blocks(stop_ms)
+  d_ms = 10;
+  pairs = max(1, floor((stop_ms - reloj()) / 500));
+  block_ms = (stop_ms - reloj()) / (2 * pairs);
+  % A turn takes 2 d_ms at least, and each block starts one more.
+  late_ms = zeros(2, 2, ceil(pairs * (block_ms / (2 * d_ms) + 1)));  % way, level, wait
+  n = [0 0];
+  for pair = 1:pairs
+    for level = [0 1]
+      prioridad(level);
+      block_end_ms = reloj() + block_ms;
+      while true
+        n(level + 1) = n(level + 1) + 1;
+        t0_ms = reloj();
+        espera(d_ms);
+        late_ms(1, level + 1, n(level + 1)) = reloj() - t0_ms - d_ms;
+        t0_ms = reloj();
+        hasta(t0_ms + d_ms);
+        late_ms(2, level + 1, n(level + 1)) = reloj() - t0_ms - d_ms;
+        if reloj() >= block_end_ms
+          break;
+        end
+      end
+    end
+  end
+  late_us = @(way) {1000 * reshape(late_ms(way, 1, 1:n(1)), 1, []), 1000 * reshape(late_ms(way, 2, 1:n(2)), 1, [])};
+  espera_s = summary(late_us(1));
+  hasta_s = summary(late_us(2));
 end
 
 function seconds = checked_seconds(seconds)
@@ -180,15 +258,23 @@ function seconds = checked_seconds(seconds)
 end
 
 % A run handed back to be shown again must hold every figure sondeo returns
-% (its verdict is made afresh from them).
+% (its verdict is made afresh from them). One from release 1.2.0, before
+% prioridad, has no priority part, and is shown without one.
 function res = checked_run(res)
   w = ways();
   fields = [{'seconds', 'platform', 'durations_ms', 'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', ...
              'toc_min_interval_us', 'reloj_min_interval_us', 'elapsed_s', 'gaps'}, w(:, 1)'];
   ok = isscalar(res) && all(isfield(res, fields));
+  waits = {'waits', 'median_us', 'p99_us', 'worst_us', 'late_us'};
   for i = 1:size(w, 1)
-    ok = ok && isstruct(res.(w{i, 1})) ...
-         && all(isfield(res.(w{i, 1}), {'waits', 'median_us', 'p99_us', 'worst_us', 'late_us'}));
+    ok = ok && isstruct(res.(w{i, 1})) && all(isfield(res.(w{i, 1}), waits));
+  end
+  if ok && isfield(res, 'priority')
+    p = res.priority;
+    ok = isstruct(p) && isscalar(p) && all(isfield(p, {'level', 'allowed', 'message', 'espera', 'hasta'})) ...
+         && ischar(p.message);
+    ok = ok && (~p.allowed || (isstruct(p.espera) && all(isfield(p.espera, waits)) ...
+                               && isstruct(p.hasta) && all(isfield(p.hasta, waits))));
   end
   if ~ok
     refuse('a struct to show again must be one that sondeo returned');
@@ -460,6 +546,32 @@ function text = verdict(res)
                     'now and then a wait ends that late.'], g.per_second, g.share_pct, us_text(g.longest_us));
   end
   text = [text '. ' away];
+  if isfield(res, 'priority')
+    text = [text ' ' priority_verdict(res.priority)];
+  end
+end
+
+% Whether level 1 is allowed, and if so how the 10 ms waits fared at each
+% level; if not, why not, in prioridad's words (which say how to allow it).
+function text = priority_verdict(p)
+  if p.allowed
+    text = sprintf(['At priority level 1 (prioridad(1)), allowed here, every espera(10) ended within %s us ' ...
+                    'of its deadline and every hasta(reloj()+10) within %s us; at level 0, in the blocks ' ...
+                    'between, within %s and %s us.'], us_text(p.espera.worst_us(2)), ...
+                   us_text(p.hasta.worst_us(2)), us_text(p.espera.worst_us(1)), us_text(p.hasta.worst_us(1)));
+  elseif isnan(p.level)
+    text = sprintf('prioridad did not run here: %s', sentence(p.message));
+  else
+    text = sprintf('Priority level 1 (prioridad(1)) is refused here: %s', sentence(p.message));
+  end
+end
+
+% TEXT on one line, ending in a full stop.
+function text = sentence(text)
+  text = strtrim(regexprep(text, '\s+', ' '));
+  if isempty(text) || text(end) ~= '.'
+    text = [text '.'];
+  end
 end
 
 function t = us_text(x)
@@ -496,6 +608,9 @@ function print_table(res)
       print_row(way_call(w, i, res.durations_ms(k)), res.(w{i, 1}), k);
     end
   end
+  if isfield(res, 'priority')
+    print_priority(res.priority);
+  end
   g = res.gaps;
   fprintf(['\n  processor away (steps over %s us between back-to-back reloj() readings):\n' ...
            '  %d times in %.2f s, %.1f a second, %.2f%% of the time, longest %s us\n\n'], ...
@@ -517,6 +632,27 @@ function print_wrapped(prefix, text, width)
     end
   end
   fprintf('%s\n', line);
+end
+
+% The priority part of the table: the waits at each level, where level 1
+% was allowed; else a line that says why there are none (the verdict says
+% more).
+function print_priority(p)
+  if p.level == 1
+    fprintf('\n  every wait above at priority level 1, as sondeo found this session\n');
+  end
+  if p.allowed
+    fprintf('\n  priority level 1 (prioridad) allowed: 10 ms waits in blocks at each level in turn\n');
+    for way = {'espera', 'espera(10)'; 'hasta', 'hasta(reloj()+10)'}'
+      for level = [0 1]
+        print_row(sprintf('%s at level %d', way{2}, level), p.(way{1}), level + 1);
+      end
+    end
+  elseif isnan(p.level)
+    fprintf('\n  priority: not tried, prioridad did not run here\n');
+  else
+    fprintf('\n  priority level 1 (prioridad) refused here: no waits at level 1\n');
+  end
 end
 
 function print_row(name, s, k)

@@ -19,6 +19,9 @@ function [checks, setup] = sondeo_checks()
     'the figure goes to a PNG file, and no figure stays open',       @figure_file
     'without a display, a note instead of a figure',                 @no_display
     'bad arguments refused, each with a message naming the fault',   @bad_arguments
+    'priority: the waits at each level, the level given back',      @priority_runs
+    'priority: refused, missing or failing, the level given back',   @priority_answers
+    'fixed figures: the priority lines and verdict, each answer',    @fixed_priority
   };
   setup = @run_sondeo;
 end
@@ -48,7 +51,7 @@ end
 function fields(~, runs)
   r = runs.r;
   want = {'seconds'; 'elapsed_s'; 'platform'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us'; 'toc_cost_us';
-          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps'; 'verdict'};
+          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps'; 'verdict'; 'priority'};
   assert(isequal(sort(fieldnames(r)), sort(want)), 'fields: %s', strjoin(fieldnames(r)', ', '));
   assert(isequal(r.seconds, 2) && isequal(r.durations_ms, [0.1 1 10]), 'seconds %g, durations %s', ...
          r.seconds, mat2str(r.durations_ms));
@@ -195,14 +198,15 @@ function fixed_verdicts(~, ~)
   end
 end
 
-% reloj() read for a quarter of the time after the costs of calls, over a
-% threshold on the 1-2-5 scale, so that it stays put from run to run.
+% reloj() read for a quarter of the time after the costs of calls (of the
+% rounds of waits in it, where the priority blocks take the last fifth), over
+% a threshold on the 1-2-5 scale, so that it stays put from run to run.
 function gaps(~, runs)
   r = runs.r;
   g = r.gaps;
   assert(g.threshold_us >= 10 && any(abs(g.threshold_us ./ (10 .^ floor(log10(g.threshold_us)) * [1 2 5]) - 1) < 1e-9), ...
          'threshold %g us', g.threshold_us);
-  assert(g.span_s > 0.2 * r.elapsed_s && g.span_s < r.elapsed_s, 'read for %g of %g s', g.span_s, r.elapsed_s);
+  assert(g.span_s > 0.15 * r.elapsed_s && g.span_s < r.elapsed_s, 'read for %g of %g s', g.span_s, r.elapsed_s);
   assert(g.count >= 0 && g.count == fix(g.count), 'count %g', g.count);
   assert(abs(g.per_second - g.count / g.span_s) <= 1e-9 * g.per_second, 'per second %g', g.per_second);
   if g.count == 0
@@ -310,4 +314,124 @@ function bad_arguments(~, ~)
   end
   assert(isempty(wrong), '%s', strjoin(wrong, '; '));
   assert(toc(started) < size(cases, 1), 'refusing took %g s', toc(started));
+end
+
+% Where level 1 is allowed, waits at each level, espera and hasta taking
+% turns; else the reason. Either way the level as sondeo found it, afterwards.
+function priority_runs(~, runs)
+  for run = {runs.r, runs.r1}
+    p = run{1}.priority;
+    assert(isnan(p.level) || prioridad() == p.level, 'level %d after, %g before', prioridad(), p.level);
+    if p.allowed
+      assert(isempty(p.message) && isequal(p.espera.waits, p.hasta.waits) && all(p.espera.waits >= 1) ...
+             && all([p.espera.late_us{:} p.hasta.late_us{:}] > 0), 'waits %s and %s, [%s]', ...
+             mat2str(p.espera.waits), mat2str(p.hasta.waits), p.message);
+    else
+      assert(~isempty(p.message) && isempty(p.espera) && isempty(p.hasta), 'not allowed, yet [%s]', p.message);
+    end
+  end
+end
+
+% A prioridad in a folder ahead of the one under test answers as each row
+% says; sondeo must still run (or end with the error prioridad raised while
+% measuring) and leave the level as it found it, and tell its reason without
+% the name Octave puts before a compiled function's message. The stand-in keeps its
+% level, and the calls on which it fails, in a global. In a run of 1 s its
+% calls are: the level read, 1 tried, given back, one block at 0 and one
+% at 1, given back (the 6th, at level 1), and sondeo's cleanup.
+function priority_answers(~, ~)
+  global priority_stand_in
+  folder = tempname();
+  mkdir(folder);
+  f = fopen(fullfile(folder, 'prioridad.m'), 'w');
+  fprintf(f, '%s\n', 'function before = prioridad(level)', 'global priority_stand_in', ...
+          'priority_stand_in.calls = priority_stand_in.calls + 1;', 's = priority_stand_in;', ...
+          'if any(s.calls == s.fail_at) || nargin > 0 && level == 1 && s.refuse', ...
+          '  error(s.id, ''%s'', s.message);', 'end', 'before = s.level;', ...
+          'if nargin > 0, priority_stand_in.level = level; priority_stand_in.set(end + 1) = level; end', 'end');
+  fclose(f);
+  addpath(folder);
+  cleanup = onCleanup(@() forget_stand_in(folder));
+  denied = 'no real-time priority for this user: add rtprio 1 under /etc/security/limits.d';
+  cases = {
+    % found  refuse  fails on calls  error                     level  the verdict's end
+    0,       true,   [],             'prioridad:denied',       0,     ['is refused here: ' denied '.']
+    0,       false,  1:1000,         'prioridad:missing',      NaN,   ['prioridad did not run here: ' denied '.']
+    1,       false,  [],             '',                       1,     'at level 0, in the blocks between, within'
+    0,       false,  6,              'prioridad:standInFault', [],    ''
+  };
+  for i = 1:size(cases, 1)
+    [found, refuse, fail_at, id, level, ending] = cases{i, :};
+    priority_stand_in = struct('level', found, 'refuse', refuse, 'fail_at', fail_at, 'calls', 0, 'set', [], ...
+                               'id', id, 'message', ['prioridad: ' denied]);
+    r = [];
+    err = [];
+    try
+      evalc('r = sondeo(1, ''plot'', false);');
+    catch err
+    end
+    assert(priority_stand_in.level == found, 'case %d: level %d after sondeo, %d before', i, ...
+           priority_stand_in.level, found);
+    if isempty(level)
+      assert(~isempty(err) && strcmp(err.identifier, id), 'case %d: no error %s', i, id);
+      continue;
+    end
+    if ~isempty(err)
+      error('case %d: %s', i, err.message);
+    end
+    assert(isequaln(r.priority.level, level) && r.priority.allowed == isempty(id), 'case %d: level %g', i, ...
+           r.priority.level);
+    assert(~isempty(strfind(r.verdict, ending)), 'case %d: verdict [%s]', i, r.verdict);
+    % Allowed, the blocks take turns at 0 and 1.
+    assert(~isempty(id) || all(ismember([0 1], priority_stand_in.set)), 'case %d: levels set %s', i, ...
+           mat2str(priority_stand_in.set));
+  end
+end
+
+function forget_stand_in(folder)
+  rmpath(folder);
+  delete(fullfile(folder, 'prioridad.m'));
+  rmdir(folder);
+  clear('prioridad');
+  clear('global', 'priority_stand_in');
+end
+
+% The priority lines and the verdict's last sentence for each answer, from
+% fixed figures, printed after the lateness rows.
+function fixed_priority(~, ~)
+  way = @(median_us, worst_us) struct('waits', [48 47], 'median_us', median_us, 'p99_us', [NaN NaN], ...
+                                      'worst_us', worst_us, 'late_us', {cell(1, 2)});
+  denied = 'no real-time priority for user ana: add "ana - rtprio 1" to /etc/security/limits.d/ana.conf';
+  cases = {
+    % level  allowed  message   the lines after the lateness rows; the verdict's last sentence
+    0,       true,    '',       {'  priority level 1 (prioridad) allowed: 10 ms waits in blocks at each level in turn'
+                                 '  espera(10) at level 0                  48      3212         -      9876'
+                                 '  espera(10) at level 1                  47       148         -       612'
+                                 '  hasta(reloj()+10) at level 0           48      3107         -      8011'
+                                 '  hasta(reloj()+10) at level 1           47       150         -       700'}, ...
+                                ['At priority level 1 (prioridad(1)), allowed here, every espera(10) ended within 612 ' ...
+                                 'us of its deadline and every hasta(reloj()+10) within 700 us; at level 0, in the ' ...
+                                 'blocks between, within 9876 and 8011 us.']
+    0,       false,   denied,   {'  priority level 1 (prioridad) refused here: no waits at level 1'}, ...
+                                ['Priority level 1 (prioridad(1)) is refused here: ' denied '.']
+    NaN,     false,   'none.',  {'  priority: not tried, prioridad did not run here'}, 'prioridad did not run here: none.'
+  };
+  for i = 1:size(cases, 1)
+    r = fixed_run();
+    r.priority = struct('level', cases{i, 1}, 'allowed', cases{i, 2}, 'message', cases{i, 3}, 'espera', [], ...
+                        'hasta', []);
+    if cases{i, 2}
+      r.priority.espera = way([3212 148.3], [9876 612.2]);
+      r.priority.hasta = way([3107 150.4], [8011 700.3]);
+    end
+    shown = [];
+    out = evalc('shown = sondeo(r, ''plot'', false);');
+    lines = strsplit(out, char(10), 'CollapseDelimiters', false)';
+    first = find(strncmp(lines, '  pause(0.01) ', 14));
+    want = [{''}; cases{i, 4}; {''}];
+    got = lines(first + 1:min(end, first + numel(want)));
+    assert(isequal(got, want), 'case %d: [%s]', i, strjoin(got', '] ['));
+    assert(ends_with(shown.verdict, [' ' cases{i, 5}]), 'case %d: verdict [%s]', i, shown.verdict);
+    assert(max(cellfun(@numel, lines)) <= 100, 'case %d: a line over 100 characters', i);
+  end
 end
