@@ -24,7 +24,9 @@ function varargout = prioridad(varargin)
 %
 %   The level stays until prioridad(0), clear prioridad, or the end of the
 %   session: a script that stops with an error at level 1 leaves it raised.
-%   So give it back with onCleanup, which runs however the script ends:
+%   So raise it inside a function and give it back with onCleanup, which
+%   runs when the function ends, also on an error (a script's variables
+%   outlive an error, so there only clear c or prioridad(0) gives it back):
 %       p = prioridad(1);
 %       c = onCleanup(@() prioridad(p));
 %       % ... the waits
@@ -41,7 +43,7 @@ function varargout = prioridad(varargin)
 %   nivel is 0 or 1, one double. prioridad takes at most one input and
 %   gives one output.
 %
-%   Example:
+%   Example, in a function:
 %       try
 %           p = prioridad(1);
 %       catch err
