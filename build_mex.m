@@ -17,7 +17,9 @@ function build_mex(outdir)
 %
 %   On macOS, MATLAB before R2025b links C++ MEX files only with Xcode's
 %   classic linker: with Xcode 15 and later build_mex asks for it
-%   (-ld_classic, which Xcode has deprecated) and says so.
+%   (-ld_classic, which Xcode has deprecated) and says so. Where Xcode has
+%   no classic linker left, it stops before building, saying so: use MATLAB
+%   R2025b or later, or an Xcode that still has it.
 
   if nargin < 1
     outdir = pwd;
@@ -184,10 +186,18 @@ function build_matlab(root, outdir, name, sources)
     % Before R2025b, MATLAB's C++ MEX files do not link with the linker of
     % Xcode 15 and later (mexCreateMexFunction and two more stay undefined),
     % but do with its classic one, which Xcode keeps, deprecated, behind
-    % -ld_classic. Older linkers do not know the option.
-    if (release(1) < 25 || (release(1) == 25 && release(2) < 2)) && takes_ld_classic()
-      link = [link ' -Wl,-ld_classic'];
-      fprintf('build_mex: linking with Xcode''s classic linker (-ld_classic), as MATLAB before R2025b needs\n');
+    % -ld_classic. Older linkers are the classic one, and do not know the
+    % option; newer Xcode has removed it.
+    if release(1) < 25 || (release(1) == 25 && release(2) < 2)
+      if takes_ld_classic()
+        link = [link ' -Wl,-ld_classic'];
+        fprintf('build_mex: linking with Xcode''s classic linker (-ld_classic), as MATLAB before R2025b needs\n');
+      elseif linker_is_new()
+        error('build_mex:noClassicLinker', ['build_mex: MATLAB R%s links C++ MEX files on macOS only with ' ...
+              'Xcode''s classic linker, which this Xcode no longer has (its linker refuses -ld_classic). ' ...
+              'Use MATLAB R2025b or later, or an Xcode that still has the classic linker ' ...
+              '(choose it with xcode-select).'], version('-release'));
+      end
     end
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' link];
   end
@@ -208,6 +218,13 @@ function build_matlab(root, outdir, name, sources)
   cd(root);
   mex(api, '-DMEX_HOST_DEFINES_API_VERSION', '-I.', flags{:}, ...
       '-outdir', outdir, '-output', name, sources{:});
+end
+
+% Whether Xcode's linker is the one of Xcode 15 and later, which names itself
+% ld where the classic one names itself ld64.
+function yes = linker_is_new()
+  [~, text] = system('xcrun -sdk macosx ld -v 2>&1');
+  yes = ~isempty(regexp(text, 'PROJECT:ld-[0-9]', 'once'));
 end
 
 % Whether Xcode's linker takes -ld_classic: a trial link of an empty program

@@ -5,7 +5,8 @@ function hosted_ci(job, varargin)
 %   hosted_ci('build_mex', OUT) chooses the C++ compiler, builds the
 %   compiled functions with build_mex into OUT, writes OUT/built-by.txt (the MATLAB, the
 %   compiler and, on macOS, the Xcode that built them) and runs the suite
-%   against OUT.
+%   against OUT. On macOS before R2025b, first, build_mex with an Xcode
+%   that has no classic linker left must stop before building.
 %
 %   hosted_ci('prebuilt', RELEASE) unzips the MATLAB archive of the folder
 %   RELEASE and runs the suite against the folder it holds.
@@ -28,6 +29,7 @@ function hosted_ci(job, varargin)
       mex('-setup', 'C++');
       here = pwd;
       cd(root);
+      without_classic_linker();
       build_mex(out);
       cd(here);
       record_builder(out);
@@ -66,6 +68,36 @@ function folder = unzipped(release, suffix)
   contents = dir(fullfile(out, '*', 'Contents.m'));
   assert(numel(contents) == 1, 'no folder with a Contents.m in %s', archive.name);
   folder = contents.folder;
+end
+
+% An xcrun first on the path stands for an Xcode without the classic linker:
+% its linker is the new one, and every link fails.
+function without_classic_linker()
+  release = sscanf(version, '%d.%d', 2);
+  if ~ismac || release(1) > 25 || (release(1) == 25 && release(2) >= 2)
+    return;
+  end
+  fake = tempname();
+  mkdir(fake);
+  file = fopen(fullfile(fake, 'xcrun'), 'w');
+  fprintf(file, '#!/bin/sh\ncase "$*" in *" ld -v") echo "@(#)PROGRAM:ld  PROJECT:ld-1300";; esac\nexit 1\n');
+  fclose(file);
+  fileattrib(fullfile(fake, 'xcrun'), '+x');
+  previous = getenv('PATH');
+  setenv('PATH', [fake pathsep previous]);
+  out = [tempname() ' refused'];
+  err = [];
+  try
+    build_mex(out);
+  catch err
+  end
+  setenv('PATH', previous);
+  assert(~isempty(err) && strcmp(err.identifier, 'build_mex:noClassicLinker'), 'build_mex built, or failed otherwise');
+  for part = {'R2025b or later', 'an Xcode that still has the classic linker'}
+    assert(~isempty(strfind(err.message, part{1})), 'the error does not say [%s]: %s', part{1}, err.message);
+  end
+  assert(isempty(dir(fullfile(out, '*.mexmaca64'))), 'build_mex built in %s', out);
+  fprintf('without the classic linker: %s\n', err.message);
 end
 
 function record_builder(out)
