@@ -36,8 +36,10 @@ function runs = run_sondeo(~)
   started = tic();
   out = evalc('r = sondeo(2, ''file'', png);');
   took = toc(started);
+  started = tic();
   out1 = evalc('r1 = sondeo(1, ''Plot'', false);');
-  runs = struct('r', r, 'out', out, 'png', png, 'took', took, 'r1', r1, 'out1', out1);
+  took1 = toc(started);
+  runs = struct('r', r, 'out', out, 'png', png, 'took', took, 'r1', r1, 'out1', out1, 'took1', took1);
 end
 
 function beside(folder, ~)
@@ -62,7 +64,9 @@ function fields(~, runs)
 end
 
 % No 99th percentile from fewer than 100 waits, where it would be the worst:
-% at 1 s the 10 ms waits are that few, at 2 s the 0.1 ms ones are not.
+% at 1 s the 10 ms waits are that few. How many waits of 0.1 ms fit in 2 s
+% depends on how long the host's pause takes, which neither host promises.
+% No espera or hasta ends before its deadline; pause promises nothing.
 function lateness(~, runs)
   for run = {runs.r, runs.r1}
     for way = {'espera', 'hasta', 'pause'}
@@ -75,7 +79,7 @@ function lateness(~, runs)
         x = s.late_us{k};
         n = numel(x);
         what = sprintf('%s(%g) of sondeo(%g)', way{1}, run{1}.durations_ms(k), run{1}.seconds);
-        assert(all(x > 0), '%s ended before its deadline', what);
+        assert(strcmp(way{1}, 'pause') || all(x > 0), '%s ended before its deadline', what);
         quantiles = {0.5, s.median_us(k); 1, s.worst_us(k)};
         if n < 100
           assert(isnan(s.p99_us(k)), '%s: a p99 from %d waits', what, n);
@@ -92,16 +96,13 @@ function lateness(~, runs)
     assert(isequal(run{1}.espera.waits, run{1}.hasta.waits, run{1}.pause.waits), 'the ways did not take turns');
     assert(all(diff(run{1}.espera.waits) < 0), 'waits: %s', mat2str(run{1}.espera.waits));
   end
-  assert(isnan(runs.r1.espera.p99_us(3)) && ~isnan(runs.r.espera.p99_us(1)), 'p99 taken or not: %s, %s', ...
-         mat2str(runs.r1.espera.p99_us), mat2str(runs.r.espera.p99_us));
-  % Only at 0.1 ms: on a busy machine the scheduler takes the processor from
-  % a long spin more readily than from a sleeper, and 10 ms waits are few.
-  assert(runs.r.espera.median_us(1) < runs.r.pause.median_us(1), 'espera(0.1) %g us late, pause %g', ...
-         runs.r.espera.median_us(1), runs.r.pause.median_us(1));
+  assert(isnan(runs.r1.espera.p99_us(3)), 'a p99 of the 10 ms waits at 1 s: %s', mat2str(runs.r1.espera.p99_us));
 end
 
 % The figures of a run in docs/precision.md, as sondeo returned them but
-% for every wait's lateness, which only the figure needs.
+% for every wait's lateness, which only the figure needs, and hasta's 99th
+% percentile at 0.1 ms, 114.5 in that run: no figure here is a tie at the
+% precision printed, which Octave rounds to even and MATLAB away from zero.
 function r = fixed_run()
   way = @(median_us, p99_us, worst_us) struct('waits', [1380 414 138], 'median_us', median_us, ...
                                               'p99_us', p99_us, 'worst_us', worst_us, 'late_us', {cell(1, 3)});
@@ -111,7 +112,7 @@ function r = fixed_run()
                             'longest_us', 4357, 'span_s', 2.2649), ...
              'reloj_min_interval_us', 3.035, 'elapsed_s', 10.06, ...
              'espera', way([24.19 42.31 157.4], [158.8 667.3 505.6], [1419 2229 1011]), ...
-             'hasta', way([12.27 31.86 154.2], [114.5 713.9 2098], [4048 2991 3806]), ...
+             'hasta', way([12.27 31.86 154.2], [114.4 713.9 2098], [4048 2991 3806]), ...
              'pause', way([152.4 184 344.8], [1848 2234 2100], [3250 3299 2615]));
 end
 
@@ -221,10 +222,13 @@ function gaps(~, runs)
 end
 
 % The parts end on deadlines, so never less; the margin for more is wide,
-% for a loaded machine, and wider for the figure.
+% for a loaded machine. How long drawing the figure takes is the host's:
+% the call without one is timed.
 function time_budget(~, runs)
   assert(runs.r.elapsed_s >= 2 && runs.r.elapsed_s < 2 * 2, 'measuring took %g s', runs.r.elapsed_s);
-  assert(runs.took >= runs.r.elapsed_s && runs.took < runs.r.elapsed_s + 30, 'the call took %g s', runs.took);
+  assert(runs.took >= runs.r.elapsed_s, 'the call took %g s', runs.took);
+  assert(runs.took1 >= runs.r1.elapsed_s && runs.took1 < runs.r1.elapsed_s + 5, 'the call without a figure took %g s', ...
+         runs.took1);
 end
 
 function printed(~, runs)
