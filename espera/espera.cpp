@@ -13,7 +13,7 @@ const char* refuse(const mxArray* const* inputs) {
     return "espera requires a duration in milliseconds: a non-empty double array.";
 }
 
-double espera(const mxArray* const* inputs) {
+void espera(const mxArray* const* inputs, double* results) {
     // Read before the wait, so the start reading follows every host call.
     const double durationMs = gateway::firstElement(inputs[0]);
     const timing::WaitEnd wait = timing::spinWait(durationMs, gateway::InterruptPoll{});
@@ -25,11 +25,11 @@ double espera(const mxArray* const* inputs) {
         case timing::WaitOutcome::noDeadline:
             gateway::fail("espera cannot wait NaN, Inf or 2^63 counter ticks or more.");
     }
-    return timing::countToMsDivideFirst(wait.end, wait.frequency);
+    results[0] = timing::countToMsDivideFirst(wait.end, wait.frequency);
 }
 
 constexpr gateway::Function kEspera = {
-    1, 1,
+    1, 1, 1,
     "espera necesita 1 argumento de entrada.",
     "espera requires one output argument.",
     refuse,

@@ -20,14 +20,20 @@ namespace gateway {
 
 void run(const Function& function, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     if (nrhs < function.fewestInputs || nrhs > function.mostInputs) fail(function.inputCountMessage);
-    if (nlhs > 1) fail(function.outputCountMessage);
+    if (nlhs > function.mostOutputs || nlhs > kMostOutputs) fail(function.outputCountMessage);
     const mxArray* const* inputs = nrhs == 0 ? nullptr : prhs;
     if (function.refuse != nullptr) {
         if (const char* message = function.refuse(inputs)) fail(message);
     }
-    plhs[0] = mxCreateDoubleMatrix(1, 1, mxREAL);
-    double* const result = mxGetPr(plhs[0]);
-    *result = function.body(inputs);
+    const int count = nlhs < 1 ? 1 : nlhs;
+    double* slots[kMostOutputs];
+    for (int i = 0; i < count; ++i) {
+        plhs[i] = mxCreateDoubleMatrix(1, 1, mxREAL);
+        slots[i] = mxGetPr(plhs[i]);
+    }
+    double results[kMostOutputs] = {0.0, 0.0, 0.0, 0.0};
+    function.body(inputs, results);
+    for (int i = 0; i < count; ++i) *slots[i] = results[i];
 }
 
 void fail(const char* message) {

@@ -28,7 +28,7 @@ const char* refuse(const mxArray* const* inputs) {
     return "hasta requires a deadline in counter milliseconds: a non-empty double array.";
 }
 
-double hasta(const mxArray* const* inputs) {
+void hasta(const mxArray* const* inputs, double* results) {
     // Read before the wait, so that no host call lies between its readings.
     const double deadlineMs = gateway::firstElement(inputs[0]);
     const timing::Sleeper sleeper = timing::openSleeper();
@@ -49,11 +49,11 @@ double hasta(const mxArray* const* inputs) {
     }
     // reloj's conversion: the end reading is the first at or past the one
     // whose time on this scale reaches the deadline, so the result does too.
-    return timing::countToMsMultiplyFirst(ended.wait.end, ended.wait.frequency);
+    results[0] = timing::countToMsMultiplyFirst(ended.wait.end, ended.wait.frequency);
 }
 
 constexpr gateway::Function kHasta = {
-    1, 1,
+    1, 1, 1,
     "hasta necesita 1 argumento de entrada.",
     "hasta requires one output argument.",
     refuse,

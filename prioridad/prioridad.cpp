@@ -32,9 +32,9 @@ const char* refuse(const mxArray* const* inputs) {
     return "prioridad requires a level, 0 (normal) or 1 (raised): one double.";
 }
 
-double prioridad(const mxArray* const* inputs) {
-    const double before = raised ? 1.0 : 0.0;
-    if (inputs == nullptr) return before;
+void prioridad(const mxArray* const* inputs, double* results) {
+    results[0] = raised ? 1.0 : 0.0;
+    if (inputs == nullptr) return;
     const bool raise = gateway::firstElement(inputs[0]) == 1.0;
     if (raise && !raised) {
         if (const char* why = timing::raisePriority(found)) gateway::fail("prioridad:denied", why);
@@ -43,11 +43,10 @@ double prioridad(const mxArray* const* inputs) {
     } else if (!raise) {
         giveBack();
     }
-    return before;
 }
 
 constexpr gateway::Function kPrioridad = {
-    0, 1,
+    0, 1, 1,
     "prioridad necesita 0 o 1 argumento de entrada.",
     "prioridad requires one output argument.",
     refuse,

@@ -4,16 +4,16 @@
 
 namespace {
 
-double reloj(const mxArray* const* /*inputs*/) {
+void reloj(const mxArray* const* /*inputs*/, double* results) {
     // Frequency first, so nothing lies between the counter reading and the
     // result but the conversion.
     const std::uint64_t frequency = timing::readFrequency();
     const std::uint64_t reading = timing::readCounter();
-    return timing::countToMsMultiplyFirst(reading, frequency);
+    results[0] = timing::countToMsMultiplyFirst(reading, frequency);
 }
 
 constexpr gateway::Function kReloj = {
-    0, 0,
+    0, 0, 1,
     "reloj necesita 0 argumento de entrada.",
     "reloj requires one output argument.",
     nullptr,
