@@ -40,6 +40,9 @@ function varargout = espera(varargin)
 %           espera(next - reloj());
 %       end
 %
+%   The whole contract of these functions is in docs/reference.md, which
+%   comes with the release (in the Octave package's folder: doc/reference.md).
+%
 %   See also reloj.
 
 % @TOOLBOX_MISSING_COMPILED@

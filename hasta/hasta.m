@@ -43,6 +43,9 @@ function varargout = hasta(varargin)
 %           % ... the stimulus
 %       end
 %
+%   The whole contract of these functions is in docs/reference.md, which
+%   comes with the release (in the Octave package's folder: doc/reference.md).
+%
 %   See also reloj, espera.
 
 % @TOOLBOX_MISSING_COMPILED@

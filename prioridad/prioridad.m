@@ -56,6 +56,9 @@ function varargout = prioridad(varargin)
 %           hasta(t0 + 10 * k);
 %       end
 %
+%   The whole contract of these functions is in docs/reference.md, which
+%   comes with the release (in the Octave package's folder: doc/reference.md).
+%
 %   See also espera, hasta, sondeo.
 
 % @TOOLBOX_MISSING_COMPILED@

@@ -3,7 +3,8 @@
 # Makes what a user installs, from the extensions already built in
 # DIST/windows and DIST/linux (default: dist/) and from the sources:
 #   OUT/reloj-espera-VERSION-matlab.zip  one folder for MATLAB on Windows and Linux,
-#                                        with the README's user's part and NEWS.md
+#                                        with the README's user's part, NEWS.md and
+#                                        docs/reference.md
 #   OUT/reloj-espera-VERSION.tar.gz      the GNU Octave package (built by pkg install)
 #   OUT/SHA256SUMS                       for sha256sum -c
 # (OUT defaults to DIST/release.) Two runs on the same commit give the same
@@ -85,6 +86,9 @@ foreach(name ${TOOLBOX_SCRIPTS})
 endforeach()
 copy_into(${matlab} ${TOOLBOX_ROOT}/LICENSE ${TOOLBOX_ROOT}/NEWS.md)
 file(WRITE ${matlab}/README.md "${readme}")
+# The contract the README and the help texts point to, where the README's
+# link finds it.
+copy_into(${matlab}/docs ${TOOLBOX_ROOT}/docs/reference.md)
 set(contents "% ${TOOLBOX_NAME}  ${title}\n% Version ${TOOLBOX_VERSION} ${contents_date}\n%\n")
 set(width 0)
 foreach(name ${functions})
@@ -109,6 +113,8 @@ set(src ${octave}/src)
 configure_file(${TOOLBOX_ROOT}/release/DESCRIPTION.in ${octave}/DESCRIPTION @ONLY)
 configure_file(${TOOLBOX_ROOT}/LICENSE ${octave}/COPYING COPYONLY)
 configure_file(${TOOLBOX_ROOT}/NEWS.md ${octave}/NEWS COPYONLY)
+# pkg installs doc/ in the package's folder.
+copy_into(${octave}/doc ${TOOLBOX_ROOT}/docs/reference.md)
 list(JOIN functions " " index_functions)
 file(WRITE ${octave}/INDEX "${TOOLBOX_NAME} >> ${title}\nTiming\n ${index_functions}\n")
 list(JOIN TOOLBOX_EXTENSIONS " " extensions)

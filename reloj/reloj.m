@@ -20,6 +20,9 @@ function varargout = reloj(varargin)
 %       x = inv(rand(200));
 %       elapsed = reloj() - t0
 %
+%   The whole contract of these functions is in docs/reference.md, which
+%   comes with the release (in the Octave package's folder: doc/reference.md).
+%
 %   See also espera.
 
 % @TOOLBOX_MISSING_COMPILED@

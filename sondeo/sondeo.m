@@ -93,6 +93,9 @@ function r = sondeo(seconds, varargin)
 %       r = sondeo(10, 'file', 'sondeo.png');
 %       r.espera.p99_us      % for each d, 99% of espera(d) ended within this
 %
+%   The whole contract of these functions is in docs/reference.md, which
+%   comes with the release (in the Octave package's folder: doc/reference.md).
+%
 %   See also reloj, espera, hasta, prioridad.
 
   if nargin < 1

@@ -22,7 +22,7 @@ expect "checksummed files" "$(awk '{print $2}' "$release/SHA256SUMS" | lines)" \
 want=""
 for f in $extensions; do want="$want $f.mexw64 $f.mexa64 $f.m"; done
 for f in $scripts; do want="$want $f.m"; done
-want=$(for f in $want Contents.m LICENSE NEWS.md README.md; do echo "$name/$f"; done | sort | lines)
+want=$(for f in $want Contents.m LICENSE NEWS.md README.md docs/reference.md; do echo "$name/$f"; done | sort | lines)
 expect "MATLAB archive" "$(unzip -Z1 "$zip" | sort | lines)" "$want"
 expect "Contents.m version" "$(unzip -p "$zip" "$name/Contents.m" | sed -n 2p | cut -d ' ' -f 1-3)" \
     "% Version $version"
@@ -33,7 +33,7 @@ for f in $extensions $scripts; do  # each with its help file's first comment lin
 done
 
 top=$name-$version
-for f in DESCRIPTION COPYING INDEX NEWS src/Makefile; do
+for f in DESCRIPTION COPYING INDEX NEWS doc/reference.md src/Makefile; do
     tar -tzf "$tgz" "$top/$f" >/dev/null 2>&1 || fail "Octave package lacks $top/$f"
 done
 expect "DESCRIPTION version" "$(tar -xzOf "$tgz" "$top/DESCRIPTION" | sed -n 's/^Version: //p')" "$version"

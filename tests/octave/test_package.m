@@ -17,6 +17,12 @@ function failures = test_package(tarball, scripts)
       printf('the package does not say which Octave it needs\n');
       failures += 1;
     end
+    % The contract the help texts point to, in the package's folder.
+    installed = pkg('list', 'reloj-espera');
+    if ~exist(fullfile(installed{1}.dir, 'doc', 'reference.md'), 'file')
+      printf('the package has no doc/reference.md in %s\n', installed{1}.dir);
+      failures += 1;
+    end
     pkg('load', 'reloj-espera');
     % The functions run from the package's folder of compiled functions.
     folder = fileparts(which('reloj'));
