@@ -1,5 +1,6 @@
 function failures = run_suite(folder)
-% run_suite  The checks of reloj, espera, hasta, prioridad and sondeo, in MATLAB
+% run_suite  The checks of reloj, espera, hasta, prioridad and sondeo, and of what
+% the README and docs/reference.md say of them, in MATLAB
 % and GNU Octave alike.
 %
 %   run_suite(FOLDER) puts FOLDER first on the path, makes sure that reloj,
@@ -28,7 +29,7 @@ function failures = run_suite(folder)
   failures = 0;
   % Each group of checks is a function that returns them as {name, check},
   % and a setup (or []) whose result is handed to each of its checks.
-  for group = {@reloj_espera_checks, @hasta_checks, @prioridad_checks, @sondeo_checks}
+  for group = {@reloj_espera_checks, @hasta_checks, @prioridad_checks, @sondeo_checks, @docs_checks}
     [checks, setup] = group{1}();
     data = [];
     setup_error = [];
