@@ -15,13 +15,15 @@
 
 namespace {
 
-// The margin, in counter ticks, by which hasta's waits sleep short of their
-// deadline, learned from this process's wakeups (timing::nextMargin); 0 until
-// the first wait. State kept between calls, as only prioridad also keeps:
-// it lives while hasta is loaded, and clearing hasta starts it afresh. Hosts
-// call on one thread; should two waits run at once all the same, each reads a
-// whole margin and the last to end leaves its own, hence an atomic.
-std::atomic<std::uint64_t> learnedMargin{0};
+// How late this process's recent wakeups came, from which hasta's waits learn
+// the margin by which they sleep short of their deadline
+// (timing::WakeupWindow); empty until the first wait. State kept between
+// calls, as only prioridad also keeps: it lives while hasta is loaded, and
+// clearing hasta starts it afresh. Hosts call on one thread; should two waits
+// run at once all the same, each reads a whole window and the last to end
+// leaves its own, hence an atomic: one 64-bit word (timing::packed), which
+// needs no runtime.
+std::atomic<std::uint64_t> learnedWakeups{0};
 
 const char* refuse(const mxArray* const* inputs) {
     if (gateway::hasFirstDouble(inputs[0])) return nullptr;
@@ -32,13 +34,14 @@ void hasta(const mxArray* const* inputs, double* results) {
     // Read before the wait, so that no host call lies between its readings.
     const double deadlineMs = gateway::firstElement(inputs[0]);
     const timing::Sleeper sleeper = timing::openSleeper();
+    const timing::WakeupWindow learned = timing::unpacked(learnedWakeups.load(std::memory_order_relaxed));
     const timing::DeadlineWaitEnd ended = timing::waitUntilOn(
-        deadlineMs, learnedMargin.load(std::memory_order_relaxed), timing::readCounter, timing::readFrequency,
+        deadlineMs, learned, timing::marginCeilingSeconds(sleeper), timing::readCounter, timing::readFrequency,
         [&](std::uint64_t reading) { timing::sleepUntil(sleeper, reading); }, gateway::InterruptPoll{});
     // The thread as it was found, before any error below: the host's error
     // call does not return.
     timing::closeSleeper(sleeper);
-    learnedMargin.store(ended.margin, std::memory_order_relaxed);
+    learnedWakeups.store(timing::packed(ended.window), std::memory_order_relaxed);
     switch (ended.wait.outcome) {
         case timing::WaitOutcome::reached:
             break;

@@ -7,13 +7,17 @@ function varargout = hasta(varargin)
 %   reloj (reloj() + 10 is 10 ms from now). While the deadline is far it
 %   sleeps on the system's timer, so it keeps no processor busy; for the
 %   last stretch it reads the counter in a tight loop, as espera does, so
-%   that, unless the system takes the processor away, it ends within about a
-%   counter reading of the deadline. The stretch is learned from how late
-%   the system wakes this session's sleeps: about 2 ms at first, less on a
-%   machine that wakes promptly. A deadline less than that and a millisecond
-%   away is spun for all the way, as espera does.
+%   that, when the system wakes it in time, it ends within about a counter
+%   reading of the deadline. The stretch is learned from how late the system
+%   woke this session's last few tens of sleeps, and is never more than 1 ms
+%   (on Windows before 10 1803, whose timer is coarse, about 17 ms): 1 ms at
+%   first, less on a machine that wakes promptly. A deadline less than that
+%   and a millisecond away is spun for all the way, as espera does. A wakeup
+%   later than that stretch makes a late end, later than espera's would be:
+%   where the tail matters more than the processor, use espera, or
+%   prioridad(1) on a busy machine.
 %
-%   Ctrl+C ends a wait within about 10 ms. In MATLAB hasta stops with the
+%   Ctrl+C ends a wait within about 50 ms. In MATLAB hasta stops with the
 %   error "hasta was interrupted before the end of its wait.", identifier
 %   hasta:interrupted, which a catch should pass on:
 %       if strcmp(err.identifier, 'hasta:interrupted'), rethrow(err), end
@@ -46,7 +50,7 @@ function varargout = hasta(varargin)
 %   The whole contract of these functions is in docs/reference.md, which
 %   comes with the release (in the Octave package's folder: doc/reference.md).
 %
-%   See also reloj, espera.
+%   See also reloj, espera, prioridad.
 
 % @TOOLBOX_MISSING_COMPILED@
 end

@@ -5,7 +5,7 @@
 # calls (libut's) never imported, only looked up at run time (Windows) or
 # referenced weakly (Linux), where the functions that wait need libut as they
 # need libmx; hasta's sleep only through the kernel's timers (KERNEL32's
-# waitable timers; glibc's clock_nanosleep and prctl); prioridad's raise
+# waitable timers and the system's timer tick; glibc's clock_nanosleep and prctl); prioridad's raise
 # only through the kernel's scheduling calls, with the host's exit call and
 # power throttling looked up at run time (Windows); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
@@ -53,7 +53,8 @@ for name in reloj espera hasta prioridad; do
         needed="$needed libut.so"
     fi
     if [ "$name" = hasta ]; then  # and sleeps
-        kernel="CloseHandle CreateWaitableTimerExW $kernel SetWaitableTimer WaitForSingleObject"
+        kernel="CloseHandle CreateWaitableTimerExW GetModuleHandleW GetProcAddress GetSystemTimeAdjustment"
+        kernel="$kernel QueryPerformanceCounter QueryPerformanceFrequency SetWaitableTimer WaitForSingleObject"
         libc="clock_gettime@GLIBC_2.17 clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5"
     fi
     if [ "$name" = prioridad ]; then  # raises the thread's priority, and gives it back when unloaded

@@ -98,46 +98,80 @@ TEST(DeadlineWait, FirstReadingIsExactAtEveryMagnitude) {
 
 constexpr std::uint64_t kUs = 10;  // ticks per microsecond at 10 MHz
 constexpr std::int64_t kEarlyUs = -10;  // the same, for a wakeup that comes early
+constexpr double kFineCeiling = 0.001;       // a high-resolution timer's, s
+constexpr double kCoarseCeiling = 0.016625;  // an ordinary Windows timer's at its 15.625 ms tick, s
+
+// Wakeups, as runs of `count` wakeups each `us` microseconds late.
+struct Run {
+    int count;
+    double us;
+};
+
+timing::WakeupWindow windowAfter(std::vector<Run> runs, timing::WakeupWindow window = {}) {
+    for (const Run& run : runs) {
+        for (int i = 0; i < run.count; ++i) {
+            const std::uint64_t ticks = run.us < 0 ? kMax : static_cast<std::uint64_t>(run.us * kUs);
+            window = timing::afterWakeup(window, ticks, kTenMHz);
+        }
+    }
+    return window;
+}
+
+std::uint64_t marginAfter(std::vector<Run> runs, double ceilingSeconds) {
+    return timing::marginFrom(windowAfter(std::move(runs)), timing::marginTicks(ceilingSeconds, kTenMHz), kTenMHz);
+}
 
 struct MarginCase {
     const char* name;
-    std::uint64_t margin, oversleep, next;  // ticks at 10 MHz
+    std::vector<Run> wakeups;  // from an empty window; us < 0: as late as a counter can say
+    double ceiling;
+    std::uint64_t margin;  // ticks at 10 MHz
 };
 
-TEST(DeadlineWait, MarginRisesToTheOversleepAtOnceAndFallsSlowly) {
+TEST(DeadlineWait, MarginCoversTheWindowsLatestWakeupUpToTheCeiling) {
     const MarginCase cases[] = {
-        // 1.25 x oversleep + 50 us, at once when that is more.
-        {"late_wakeup_raises_it", 100 * kUs, 1000 * kUs, 1300 * kUs},
-        {"from_nothing_learned", 0, 4000 * kUs, 5050 * kUs},
-        // Else a 32nd of the way down: 2 ms first, towards 50 us.
-        {"first_prompt_wakeup", 0, 0, 2000 * kUs - (1950 * kUs) / 32},
-        {"prompt_wakeup_lowers_it_a_32nd", 1300 * kUs, 80 * kUs, 1300 * kUs - (1300 - 150) * kUs / 32},
-        {"equal_stays", 150 * kUs, 80 * kUs, 150 * kUs},
-        {"never_below_50_us", 50 * kUs, 0, 50 * kUs},
-        {"given_below_50_us", 3, 0, 50 * kUs},
-        {"never_above_20_ms", 1000 * kUs, 900000 * kUs, 20000 * kUs},
-        {"huge_oversleep_does_not_overflow", 1000 * kUs, kMax, 20000 * kUs},
-        {"given_above_20_ms_falls_from_20_ms", kMax, 0, 20000 * kUs - (20000 - 50) * kUs / 32},
+        // Until a block of 16 wakeups has been seen, the ceiling.
+        {"nothing_seen", {}, kFineCeiling, 1000 * kUs},
+        {"fewer_than_a_block", {{15, 10}}, kFineCeiling, 1000 * kUs},
+        // Then 1.25 x the largest lateness in the window + 50 us.
+        {"a_block_of_prompt_wakeups", {{16, 80}}, kFineCeiling, 150 * kUs},
+        {"on_time_is_the_least", {{16, 0}}, kFineCeiling, 50 * kUs},
+        {"a_tick_late_counts_as_a_microsecond", {{16, 0.1}}, kFineCeiling, 51 * kUs + 2},
+        {"the_largest_sets_it", {{16, 80}, {1, 400}, {3, 80}}, kFineCeiling, 550 * kUs},
+        // A wakeup later than the timer allows never lifts it past the ceiling.
+        {"late_wakeup_stops_at_the_ceiling", {{16, 80}, {1, 5000}}, kFineCeiling, 1000 * kUs},
+        {"under_the_ceiling_is_kept", {{16, 700}}, kFineCeiling, 925 * kUs},
+        {"as_late_as_can_be", {{16, 80}, {1, -1}}, kFineCeiling, 1000 * kUs},
+        // A late wakeup is held for the next 16 wakeups at least...
+        {"late_last_of_its_block_then_16_prompt", {{15, 80}, {1, 900}, {16, 80}}, kFineCeiling, 1000 * kUs},
+        {"late_first_of_a_block_then_31_prompt", {{16, 80}, {1, 900}, {31, 80}}, kFineCeiling, 1000 * kUs},
+        // ...and prompt wakeups bring it down within 32.
+        {"late_last_of_its_block_then_17_prompt", {{15, 80}, {1, 900}, {17, 80}}, kFineCeiling, 150 * kUs},
+        {"late_first_of_a_block_then_32_prompt", {{16, 80}, {1, 900}, {32, 80}}, kFineCeiling, 150 * kUs},
+        // An ordinary timer wakes on a tick of up to 15.6 ms: its ceiling
+        // covers the tick, and a shorter tick is learned within it.
+        {"coarse_nothing_seen", {}, kCoarseCeiling, 16625 * kUs},
+        {"coarse_tick_late", {{16, 15000}}, kCoarseCeiling, 16625 * kUs},
+        {"coarse_wakeups_on_a_1_ms_tick", {{16, 1000}}, kCoarseCeiling, 1300 * kUs},
+        // A ceiling below the least margin gives the least margin.
+        {"ceiling_below_the_least", {}, 10e-6, 50 * kUs},
     };
     for (const MarginCase& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(timing::nextMargin(c.margin, c.oversleep, kTenMHz), c.next);
+        EXPECT_EQ(marginAfter(c.wakeups, c.ceiling), c.margin);
     }
 }
 
-TEST(DeadlineWait, MarginFollowsTheLargestRecentOversleep) {
-    // A 1 ms oversleep among prompt (80 us) ones: the margin covers another
-    // such for the next ten wakeups, and is back within 100 us of the prompt
-    // ones' 150 us after a hundred.
-    std::uint64_t margin = timing::nextMargin(0, 1000 * kUs, kTenMHz);
-    for (int i = 1; i <= 100; ++i) {
-        margin = timing::nextMargin(margin, 80 * kUs, kTenMHz);
-        if (i == 10) {
-            EXPECT_GT(margin, 1000 * kUs);
-        }
+// hasta keeps the window in one 64-bit atomic: every field comes back whole.
+TEST(DeadlineWait, WindowPacksIntoOneWord) {
+    const timing::WakeupWindow windows[] = {{}, {65535, 1, 16, 1}, {1, 65535, 65535, 65535}, {300, 7, 0, 1}};
+    for (const timing::WakeupWindow& window : windows) {
+        const timing::WakeupWindow back = timing::unpacked(timing::packed(window));
+        EXPECT_TRUE(back.currentUs == window.currentUs && back.previousUs == window.previousUs &&
+                    back.seen == window.seen && back.blocks == window.blocks)
+            << window.currentUs << " " << window.previousUs << " " << window.seen << " " << window.blocks;
     }
-    EXPECT_LT(margin, 250 * kUs);
-    EXPECT_GE(margin, 150 * kUs);
+    EXPECT_EQ(timing::packed({}), 0u);  // what hasta starts from
 }
 
 // A machine whose counter advances `step` ticks a reading and whose sleeper
@@ -174,9 +208,10 @@ struct Machine {
         askedAt.push_back(latest);
         return static_cast<int>(askedAt.size()) == stopAtQuestion;
     }
-    timing::DeadlineWaitEnd waitUntil(double deadlineMs, std::uint64_t margin, std::uint64_t frequency = kTenMHz) {
+    timing::DeadlineWaitEnd waitUntil(double deadlineMs, timing::WakeupWindow window,
+                                      double ceilingSeconds = kFineCeiling) {
         return timing::waitUntilOn(
-            deadlineMs, margin, [this] { return read(); }, [=] { return frequency; },
+            deadlineMs, window, ceilingSeconds, [this] { return read(); }, [] { return kTenMHz; },
             [this](std::uint64_t reading) { sleep(reading); }, [this] { return ask(); });
     }
 };
@@ -184,19 +219,28 @@ struct Machine {
 constexpr std::uint64_t kStart = 1000000000;  // 100 s at 10 MHz
 double ms(std::uint64_t reading) { return at(reading, kTenMHz); }
 
+bool same(const timing::WakeupWindow& a, const timing::WakeupWindow& b) {
+    return a.currentUs == b.currentUs && a.previousUs == b.previousUs && a.seen == b.seen && a.blocks == b.blocks;
+}
+
+// A window learned from wakeups `us` late: a margin of 1.25 x us + 50 us.
+timing::WakeupWindow learned(std::uint16_t us) { return {us, us, 1, 1}; }
+const timing::WakeupWindow kHalfMillisecond = learned(360);  // a 500 us margin
+
 struct PastCase {
     const char* name;
     double deadlineMs;
 };
 
 TEST(DeadlineWait, RefusedOrPastDeadlinesReturnAtOnce) {
+    const timing::WakeupWindow window{7, 9, 3, 1};
     const PastCase refused[] = {{"nan", std::nan("")}, {"inf", kInf}, {"minus_inf", -kInf}, {"1e300", 1e300}};
     for (const PastCase& c : refused) {
         SCOPED_TRACE(c.name);
         Machine machine{kStart};
-        const timing::DeadlineWaitEnd ended = machine.waitUntil(c.deadlineMs, 777);
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(c.deadlineMs, window);
         EXPECT_EQ(ended.wait.outcome, WaitOutcome::noDeadline);
-        EXPECT_EQ(ended.margin, 777u);
+        EXPECT_TRUE(same(ended.window, window));
         EXPECT_EQ(machine.reads, 0u) << "read the counter for a deadline it cannot have";
         EXPECT_TRUE(machine.sleptUntil.empty() && machine.askedAt.empty());
     }
@@ -204,10 +248,10 @@ TEST(DeadlineWait, RefusedOrPastDeadlinesReturnAtOnce) {
     for (const PastCase& c : past) {
         SCOPED_TRACE(c.name);
         Machine machine{kStart};
-        const timing::DeadlineWaitEnd ended = machine.waitUntil(c.deadlineMs, 777);
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(c.deadlineMs, window);
         EXPECT_EQ(ended.wait.outcome, WaitOutcome::reached);
         EXPECT_EQ(ended.wait.end, kStart);  // the present, read once
-        EXPECT_EQ(ended.margin, 777u);
+        EXPECT_TRUE(same(ended.window, window));
         EXPECT_EQ(machine.reads, 1u);
         EXPECT_TRUE(machine.sleptUntil.empty() && machine.askedAt.empty());
     }
@@ -215,31 +259,34 @@ TEST(DeadlineWait, RefusedOrPastDeadlinesReturnAtOnce) {
 
 struct WaitCase {
     const char* name;
-    std::uint64_t ahead, margin, step;  // ticks at 10 MHz
+    std::uint64_t ahead;  // ticks at 10 MHz
+    timing::WakeupWindow window;
+    std::uint64_t step;
     std::vector<std::int64_t> oversleeps;
     std::size_t sleeps;
     bool late;  // woke past the deadline: ends there
 };
 
 TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
-    const std::uint64_t m = 500 * kUs;
+    const timing::WakeupWindow m = kHalfMillisecond;
     const WaitCase cases[] = {
         {"within_the_margin_only_spins", 400 * kUs, m, 7, {}, 0, false},
         // A sleep of less than 1 ms is not worth its risk of a late wakeup.
-        {"a_tick_short_of_margin_and_1_ms_only_spins", m + 1000 * kUs - 1, m, 1, {}, 0, false},
-        {"margin_and_1_ms_sleeps_once", m + 1000 * kUs, m, 1, {}, 1, false},
-        {"on_time_wakeups_8_ms_at_most", 100000 * kUs, m, 3, {}, 13, false},
-        {"nothing_learned_yet_sleeps_to_2_ms_before", 4000 * kUs, 0, 3, {}, 1, false},
-        {"late_wakeups_within_the_margin", 10000 * kUs, m, 3, {300 * kUs}, 2, false},
+        {"a_tick_short_of_margin_and_1_ms_only_spins", 1500 * kUs - 1, m, 1, {}, 0, false},
+        {"margin_and_1_ms_sleeps_once", 1500 * kUs, m, 1, {}, 1, false},
+        {"ten_ms_in_one_sleep", 10000 * kUs, m, 3, {}, 1, false},
+        {"on_time_wakeups_50_ms_at_most", 200000 * kUs, m, 3, {}, 4, false},
+        {"nothing_learned_yet_sleeps_to_the_ceiling", 4000 * kUs, {}, 3, {}, 1, false},
+        {"late_wakeup_within_the_margin", 10000 * kUs, m, 3, {300 * kUs}, 1, false},
         {"early_wakeups_sleep_again", 10000 * kUs, m, 3, {4000 * kEarlyUs, 4000 * kEarlyUs, 0}, 3, false},
-        {"woken_past_the_deadline", 10000 * kUs, m, 3, {0, 6000 * kUs}, 2, true},
-        {"slow_counter", 10000 * kUs, m, 2000 * kUs, {}, 2, false},
+        {"woken_past_the_deadline", 10000 * kUs, m, 3, {6000 * kUs}, 1, true},
+        {"slow_counter", 10000 * kUs, m, 2000 * kUs, {}, 1, false},
     };
     for (const WaitCase& c : cases) {
         SCOPED_TRACE(c.name);
         Machine machine{kStart, c.step, c.oversleeps};
         const std::uint64_t deadline = kStart + c.ahead;
-        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(deadline), c.margin);
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(deadline), c.window);
         EXPECT_EQ(ended.wait.outcome, WaitOutcome::reached);
         EXPECT_EQ(ended.wait.frequency, kTenMHz);
         EXPECT_GE(ended.wait.end, deadline);
@@ -249,16 +296,20 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
             EXPECT_LT(ended.wait.end, deadline + c.step) << "not the first reading at or past the deadline";
         }
         EXPECT_EQ(machine.sleptUntil.size(), c.sleeps);
-        // No sleep longer than 8 ms or shorter than 1 ms; the first ends no
-        // later than the margin given before the deadline, none within 50 us
-        // of it.
+        // No sleep longer than 50 ms or shorter than 1 ms; the first ends no
+        // later than the margin before the deadline, none within 50 us of it.
         for (std::size_t i = 0; i < machine.sleptUntil.size(); ++i) {
-            EXPECT_LE(machine.sleptUntil[i] - machine.sleptFrom[i], 8000 * kUs) << "sleep " << i;
+            EXPECT_LE(machine.sleptUntil[i] - machine.sleptFrom[i], 50000 * kUs) << "sleep " << i;
             EXPECT_GE(machine.sleptUntil[i] - machine.sleptFrom[i], 1000 * kUs) << "sleep " << i;
             EXPECT_LE(machine.sleptUntil[i], deadline - 50 * kUs) << "sleep " << i;
         }
         if (!machine.sleptUntil.empty()) {
-            EXPECT_LE(machine.sleptUntil[0], deadline - timing::usableMargin(c.margin, kTenMHz));
+            const std::uint64_t margin = timing::marginFrom(c.window, 1000 * kUs, kTenMHz);
+            EXPECT_LE(machine.sleptUntil[0], deadline - margin);
+            // The last sleep is the one that matters: to the margin, not short of it.
+            if (c.oversleeps.empty()) {
+                EXPECT_EQ(machine.sleptUntil.back(), deadline - margin);
+            }
         }
         // Asked before each sleep, and not in the spin's last millisecond.
         EXPECT_GE(machine.askedAt.size(), machine.sleptUntil.size());
@@ -266,51 +317,102 @@ TEST(DeadlineWait, SleepsShortOfTheDeadlineThenSpinsToIt) {
     }
 }
 
-TEST(DeadlineWait, MarginLearnedFromTheWakeups) {
-    // On time: down a 32nd of the way to 50 us at each of the 13 wakeups.
-    Machine prompt{kStart, 3};
-    std::uint64_t expected = 500 * kUs;
-    const timing::DeadlineWaitEnd quiet = prompt.waitUntil(ms(kStart + 100000 * kUs), expected);
-    for (std::size_t i = 0; i < prompt.sleptUntil.size(); ++i) expected = timing::nextMargin(expected, 0, kTenMHz);
-    EXPECT_EQ(prompt.sleptUntil.size(), 13u);
-    EXPECT_EQ(quiet.margin, expected);
-    EXPECT_LT(quiet.margin, 500 * kUs);
-    // A wakeup 3 ms late: 3.8 ms at once (1.25 x + 50 us), so the next sleep
-    // ends that far short of the deadline.
-    Machine late{kStart, 1, {0, 3000 * kUs, 0}};
-    const timing::DeadlineWaitEnd slow = late.waitUntil(ms(kStart + 30000 * kUs), 500 * kUs);
-    ASSERT_GE(late.sleptUntil.size(), 3u);
-    EXPECT_GE(kStart + 30000 * kUs - late.sleptUntil.back(), 3700 * kUs);
-    EXPECT_GE(slow.margin, 3000 * kUs);
-    // An early wakeup teaches nothing; the on-time one after it does.
-    Machine early{kStart, 1, {100 * kEarlyUs, 0}};
-    EXPECT_EQ(early.waitUntil(ms(kStart + 10000 * kUs), 500 * kUs).margin, timing::nextMargin(500 * kUs, 0, kTenMHz));
-    EXPECT_EQ(early.sleptUntil.size(), 2u);
+struct LearnCase {
+    const char* name;
+    timing::WakeupWindow window;
+    double ceiling;
+    std::vector<std::int64_t> oversleeps;
+    std::uint64_t lastSleepShortBy;  // ticks before the deadline the last sleep ends
+};
+
+TEST(DeadlineWait, AWakeupOnTheWayWidensTheMarginUpToTheCeiling) {
+    // 150 ms ahead: sleeps of 50 ms; the second wakeup comes late.
+    const LearnCase cases[] = {
+        {"on_time", kHalfMillisecond, kFineCeiling, {}, 500 * kUs},
+        {"within_the_ceiling", kHalfMillisecond, kFineCeiling, {0, 600 * kUs, 0}, 800 * kUs},
+        {"past_the_ceiling_stops_there", kHalfMillisecond, kFineCeiling, {0, 3000 * kUs, 0}, 1000 * kUs},
+        {"coarse_tick_late", kHalfMillisecond, kCoarseCeiling, {0, 15000 * kUs, 0}, 16625 * kUs},
+        // Early wakeups teach nothing.
+        {"early", kHalfMillisecond, kFineCeiling, {0, 3000 * kEarlyUs, 0}, 500 * kUs},
+    };
+    for (const LearnCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine{kStart, 1, c.oversleeps};
+        const std::uint64_t deadline = kStart + 150000 * kUs;
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(deadline), c.window, c.ceiling);
+        EXPECT_EQ(ended.wait.outcome, WaitOutcome::reached);
+        ASSERT_GE(machine.sleptUntil.size(), 2u);
+        EXPECT_EQ(deadline - machine.sleptUntil.back(), c.lastSleepShortBy);
+    }
+}
+
+TEST(DeadlineWait, WindowCarriesFromWaitToWait) {
+    // Each wait of 10 ms sleeps once and wakes 80 us late: the ceiling until
+    // 16 wakeups have been seen, then 150 us. A 3 ms wakeup lifts it to the
+    // ceiling, and 32 more prompt ones bring it back.
+    timing::WakeupWindow window{};
+    const auto waitAndWake = [&](std::int64_t late) {
+        Machine machine{kStart, 1, {late}};
+        const std::uint64_t deadline = kStart + 10000 * kUs;
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(deadline), window);
+        window = ended.window;
+        EXPECT_EQ(machine.sleptUntil.size(), 1u);
+        return deadline - machine.sleptUntil.front();
+    };
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(waitAndWake(80 * kUs), 1000 * kUs) << "wait " << i;
+    EXPECT_EQ(waitAndWake(80 * kUs), 150 * kUs);
+    EXPECT_EQ(waitAndWake(3000 * kUs), 150 * kUs);  // too late for this wait: learned for the next
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(waitAndWake(80 * kUs), 1000 * kUs) << "wait " << i;
+    for (int i = 0; i < 32 && waitAndWake(80 * kUs) != 150 * kUs; ++i) {
+        EXPECT_LT(i, 15) << "still wide after " << 17 + i << " prompt wakeups";
+    }
+    EXPECT_EQ(waitAndWake(80 * kUs), 150 * kUs);
 }
 
 struct InterruptCase {
     const char* name;
-    std::uint64_t ahead, margin;
+    std::uint64_t ahead;
+    timing::WakeupWindow window;
+    double ceiling;
     int stopAtQuestion;
     std::size_t sleeps;  // before the question that stopped it
 };
 
 TEST(DeadlineWait, AnInterruptEndsItWhileSleepingOrSpinning) {
     const InterruptCase cases[] = {
-        {"pending_before_the_wait", 100000 * kUs, 500 * kUs, 1, 0},
-        {"while_sleeping", 100000 * kUs, 500 * kUs, 4, 3},
-        // A 20 ms margin: the spin asks once a millisecond, as espera does.
-        {"while_spinning", 30000 * kUs, 20000 * kUs, 5, 2},
+        {"pending_before_the_wait", 200000 * kUs, kHalfMillisecond, kFineCeiling, 1, 0},
+        {"while_sleeping", 200000 * kUs, kHalfMillisecond, kFineCeiling, 4, 3},
+        // A coarse timer's margin: the spin asks once a millisecond, as espera does.
+        {"while_spinning", 30000 * kUs, learned(15000), kCoarseCeiling, 5, 1},
     };
     for (const InterruptCase& c : cases) {
         SCOPED_TRACE(c.name);
         Machine machine{kStart, 7, {}, c.stopAtQuestion};
-        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(kStart + c.ahead), c.margin);
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(kStart + c.ahead), c.window, c.ceiling);
         EXPECT_EQ(ended.wait.outcome, WaitOutcome::interrupted);
         ASSERT_EQ(machine.askedAt.size(), static_cast<std::size_t>(c.stopAtQuestion));
         EXPECT_EQ(ended.wait.end, machine.askedAt.back());
         EXPECT_EQ(machine.sleptUntil.size(), c.sleeps) << "slept after the request";
         EXPECT_EQ(machine.latest, ended.wait.end) << "read on after the request";
+    }
+}
+
+// Ctrl+C is seen at each wakeup: however long the wait, and however the
+// wakeups come, the host is asked at least once every 50 ms of sleep and the
+// wakeup's lateness.
+TEST(DeadlineWait, AsksTheHostAtEveryWakeupOfALongWait) {
+    const std::vector<std::int64_t> wakeups[] = {{}, {2000 * kUs}, {30000 * kEarlyUs}};
+    for (const std::vector<std::int64_t>& oversleeps : wakeups) {
+        Machine machine{kStart, 3, oversleeps};
+        const std::uint64_t deadline = kStart + 10000000 * kUs;  // 10 s
+        EXPECT_EQ(machine.waitUntil(ms(deadline), kHalfMillisecond).wait.outcome, WaitOutcome::reached);
+        const std::uint64_t late = oversleeps.empty() || oversleeps[0] < 0 ? 0 : oversleeps[0];
+        ASSERT_GE(machine.askedAt.size(), 190u);
+        EXPECT_LE(machine.askedAt.front() - kStart, 3u);
+        for (std::size_t i = 1; i < machine.askedAt.size(); ++i) {
+            ASSERT_LE(machine.askedAt[i] - machine.askedAt[i - 1], 50000 * kUs + late + 6) << "question " << i;
+        }
+        EXPECT_LE(deadline - machine.askedAt.back(), 50000 * kUs + 1000 * kUs);
     }
 }
 

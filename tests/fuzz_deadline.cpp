@@ -1,17 +1,18 @@
 // libFuzzer target on hasta's wait: any 8 bytes as the deadline, any
-// frequency, start reading and margin, a counter that advances by a fuzzed
+// frequency, start reading and window of wakeups, either timer's ceiling, a counter that advances by a fuzzed
 // step, a sleeper whose wakeups come early or late by fuzzed amounts, and a
 // host that asks the wait to stop at a fuzzed question (or never). Every input
 // must be refused (without reading the counter), or end at once at the first
 // reading when the deadline is past, or end at or past the first reading whose
 // time on reloj's scale is at or after the deadline, or at the reading at
-// which it was asked to stop; no sleep may be longer than 8 ms, shorter than
-// 1 ms, or reach into the smallest margin, and the margin returned stays
-// within its bounds. A wait that sleeps or reads far more often than its
+// which it was asked to stop; no sleep may be longer than 50 ms, shorter than
+// 1 ms, or reach into the smallest margin, and the margin the window returned
+// gives stays within its bounds. A wait that sleeps or reads far more often than its
 // length allows is stopped and reported.
 //
-// Input: deadline bits, frequency, start, step, margin, the question that
-// interrupts (0: none), then one byte per wakeup: how late it comes, in
+// Input: deadline bits, frequency, start, step, the window packed, the
+// question that interrupts (0: none; + 64: an ordinary Windows timer's
+// ceiling), then one byte per wakeup: how late it comes, in
 // 1/64ths of the sleep (bit 7: early instead); 8 bytes each before that,
 // little-endian, missing bytes zero.
 #include <algorithm>
@@ -39,8 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t frequency = take(data, size);
     const std::uint64_t start = take(data, size);
     const std::uint64_t stepGiven = take(data, size) % 1000000 + 1;
-    const std::uint64_t margin = take(data, size);
-    const std::uint64_t interruptAt = take(data, size) % 64;
+    const timing::WakeupWindow window = timing::unpacked(take(data, size));
+    const std::uint64_t question = take(data, size);
+    const std::uint64_t interruptAt = question % 64;
+    const double ceiling = question & 64 ? 0.016625 : 0.001;
     const std::uint8_t* wakeups = data;
     const std::size_t wakeupCount = size;
 
@@ -78,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto sleep = [&](std::uint64_t reading) {
         if (++sleeps > kMostSteps) fault("slept too often");
         expect(reading > latest, "slept until a reading already past");
-        expect(reading - latest <= longest, "slept longer than 8 ms");
+        expect(reading - latest <= longest, "slept longer than 50 ms");
         expect(reading - latest >= shortest, "slept less than 1 ms");
         expect(deadline && reading <= *deadline - least, "slept into the last 50 us");
         const std::uint8_t how = wakeupCount == 0 ? 0 : wakeups[(sleeps - 1) % wakeupCount];
@@ -91,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return ++questions == interruptAt;
     };
     const timing::DeadlineWaitEnd ended = timing::waitUntilOn(
-        deadlineMs, margin, read, [&] { return frequency; }, sleep, host);
+        deadlineMs, window, ceiling, read, [&] { return frequency; }, sleep, host);
 
     if (!deadline) {
         expect(ended.wait.outcome == timing::WaitOutcome::noDeadline, "waited without a deadline");
@@ -106,8 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (sleeps > 0) {
-        expect(ended.margin >= least && ended.margin <= timing::marginTicks(0.020, frequency),
-               "a margin out of its bounds");
+        const std::uint64_t top = timing::marginTicks(ceiling, frequency);
+        const std::uint64_t margin = timing::marginFrom(ended.window, top, frequency);
+        expect(margin >= least && margin <= std::max(top, least), "a margin out of its bounds");
     }
     if (ended.wait.outcome == timing::WaitOutcome::interrupted) {
         expect(questions == interruptAt && ended.wait.end == askedAt, "went on after the host asked to stop");

@@ -1,13 +1,17 @@
 // The wait behind hasta: until a time on reloj's scale, sleeping on the
 // system's timer while the deadline is far and spinning on the counter for the
-// rest, so that it ends as close to the deadline as the busy wait does
-// without keeping a processor busy the whole time.
+// rest, so that, when the system wakes it within its margin, it ends as close
+// to the deadline as the busy wait does without keeping a processor busy the
+// whole time.
 //
 // It sleeps until a margin before the deadline, and the margin is learned from
-// how late this process's own wakeups come (the oversleep): a late wakeup then
-// rarely makes a late end, and a machine that wakes promptly spins little.
-// The margin is a plain value that the caller passes in and keeps between
-// waits (nextMargin is the rule); nothing else carries over.
+// how late this process's own recent wakeups came: a late wakeup then rarely
+// makes a late end, and a machine that wakes promptly spins little. The
+// margin never passes the ceiling of the system's timer (1 ms where it is a
+// high-resolution one), so the wait never spins longer than one that sleeps
+// to a fixed 1 ms before its deadline. What is learned is a plain value that
+// the caller passes in and keeps between waits (WakeupWindow); nothing else
+// carries over.
 #pragma once
 
 #include <algorithm>
@@ -44,14 +48,38 @@ inline std::optional<std::uint64_t> firstReadingAtOrAfter(double deadlineMs, std
     return reading;
 }
 
-// The margin's rule and bounds, in time; in ticks of a counter by marginTicks.
-inline constexpr double kFirstMarginSeconds = 0.002;  // before any wakeup has been seen
-inline constexpr double kLeastMarginSeconds = 50e-6;  // also what is added to each oversleep
-inline constexpr double kMostMarginSeconds = 0.020;   // past a timer that wakes every 15.6 ms
-// Longest single sleep: a request to stop (Ctrl+C) is seen at each wakeup,
-// so within 10 ms with a wakeup's usual lateness; and each wakeup costs some
-// processor time, which fewer, longer sleeps spare.
-inline constexpr double kLongestSleepSeconds = 0.008;
+// How late this process's recent wakeups came, which sets the margin: the
+// largest lateness in each of the last two blocks of kWakeupBlock wakeups, so
+// that the window holds the last 17 to 32 and an old late wakeup is forgotten
+// within 32 more. A plain value the caller keeps between waits; 8 bytes, so
+// that hasta keeps it in one lock-free atomic (packed: the DLLs have no
+// runtime for a lock). All zero: nothing seen yet.
+struct WakeupWindow {
+    std::uint16_t currentUs;   // largest lateness in the current block, us, rounded up, at most 65535
+    std::uint16_t previousUs;  // the same, in the block before
+    std::uint16_t seen;        // wakeups in the current block, 1 to kWakeupBlock; 0 before the first
+    std::uint16_t blocks;      // blocks completed before the current one, at most 1 (counted when the next begins)
+};
+
+// The window as one 64-bit word and back, for a caller that keeps it in an
+// atomic: an atomic of the struct itself may need the runtime's lock-free
+// helpers (clang calls __atomic_store for it), which the DLLs do not have.
+inline std::uint64_t packed(const WakeupWindow& window) {
+    return std::uint64_t{window.currentUs} | std::uint64_t{window.previousUs} << 16 |
+           std::uint64_t{window.seen} << 32 | std::uint64_t{window.blocks} << 48;
+}
+inline WakeupWindow unpacked(std::uint64_t bits) {
+    const auto field = [bits](int shift) { return static_cast<std::uint16_t>(bits >> shift); };
+    return {field(0), field(16), field(32), field(48)};
+}
+
+inline constexpr std::uint16_t kWakeupBlock = 16;
+inline constexpr double kLeastMarginSeconds = 50e-6;  // also what is added to the largest lateness
+// Longest single sleep: a request to stop (Ctrl+C) is seen at each wakeup
+// (in Octave a signal may also end the sleep at once), so within 50 ms and a
+// wakeup's lateness; each wakeup costs some processor time, which fewer,
+// longer sleeps spare.
+inline constexpr double kLongestSleepSeconds = 0.050;
 // Shortest sleep: a shorter one would spare little processor time, and a
 // wakeup may come milliseconds late whatever the sleep's length. Such a
 // stretch is spun.
@@ -61,28 +89,43 @@ inline std::uint64_t marginTicks(double seconds, std::uint64_t frequency) {
     return std::max<std::uint64_t>(static_cast<std::uint64_t>(seconds * u64ToDouble(frequency)), 1);
 }
 
-// The margin a wait starts with: 2 ms where nothing has been learned yet
-// (0), else the one given, within the bounds.
-inline std::uint64_t usableMargin(std::uint64_t margin, std::uint64_t frequency) {
-    if (margin == 0) margin = marginTicks(kFirstMarginSeconds, frequency);
-    return std::clamp(margin, marginTicks(kLeastMarginSeconds, frequency), marginTicks(kMostMarginSeconds, frequency));
+// The window after a wakeup `lateness` ticks late.
+inline WakeupWindow afterWakeup(WakeupWindow window, std::uint64_t lateness, std::uint64_t frequency) {
+    // Rounded up without the C library's ceil, which the DLLs do not have.
+    const double us = std::min(u64ToDouble(lateness) * 1e6 / u64ToDouble(frequency), 65535.0);
+    auto latenessUs = static_cast<std::uint16_t>(us);
+    if (latenessUs < us) ++latenessUs;
+    if (window.seen == 0 || window.seen >= kWakeupBlock) {
+        const bool completed = window.seen >= kWakeupBlock;
+        return {latenessUs, completed ? window.currentUs : window.previousUs, 1,
+                static_cast<std::uint16_t>(completed || window.blocks > 0 ? 1 : 0)};
+    }
+    window.currentUs = std::max(window.currentUs, latenessUs);
+    ++window.seen;
+    return window;
 }
 
-// The margin after a wakeup `oversleep` ticks late: at once up to 1.25 x the
-// oversleep + 50 us if that is more; else down a 32nd of the way there, so
-// that the largest recent oversleep sets it and an old one fades over some
-// tens of wakeups. Kept within 50 us and 20 ms. A margin of 0 (nothing learned
-// yet) counts as the first margin, 2 ms.
-inline std::uint64_t nextMargin(std::uint64_t margin, std::uint64_t oversleep, std::uint64_t frequency) {
-    margin = usableMargin(margin, frequency);
-    oversleep = std::min(oversleep, marginTicks(kMostMarginSeconds, frequency));  // no sum below passes 2^64
-    const std::uint64_t wanted = oversleep + oversleep / 4 + marginTicks(kLeastMarginSeconds, frequency);
-    return usableMargin(wanted >= margin ? wanted : margin - (margin - wanted) / 32, frequency);
+// The margin a wait keeps clear of its deadline, in ticks: 1.25 x the largest
+// lateness in the window + 50 us, but never more than `ceiling` (ticks: the
+// most a wakeup on this system's timer comes late by its design, from
+// marginCeilingSeconds), which is also the margin until a whole block of
+// wakeups has been seen. A wakeup later than the ceiling is the machine
+// taking the processor away, which a spin would suffer as much: a wider
+// margin would buy nothing with its spin.
+inline std::uint64_t marginFrom(const WakeupWindow& window, std::uint64_t ceiling, std::uint64_t frequency) {
+    const std::uint64_t least = marginTicks(kLeastMarginSeconds, frequency);
+    ceiling = std::max(ceiling, least);
+    if (window.blocks == 0 && window.seen < kWakeupBlock) return ceiling;
+    const double largestUs = std::max(window.currentUs, window.previousUs);
+    // In whole microseconds times the frequency, then divided: exact where
+    // the margin is a whole number of ticks.
+    const double ticks = (largestUs * 1.25 + kLeastMarginSeconds * 1e6) * u64ToDouble(frequency) / 1e6;
+    return std::clamp(static_cast<std::uint64_t>(ticks), least, ceiling);
 }
 
 struct DeadlineWaitEnd {
     WaitEnd wait;         // as the busy wait's; noDeadline where there is no first reading
-    std::uint64_t margin;  // the margin to pass to the next wait
+    WakeupWindow window;  // the window to pass to the next wait
 };
 
 // Waits until the counter given by readCounter/readFrequency reaches
@@ -91,37 +134,38 @@ struct DeadlineWaitEnd {
 //
 // - No such reading: noDeadline, at once; the counter is not read.
 // - The first reading already there: reached, at that reading, at once.
-// - Otherwise, while the margin and at least 1 ms more are left: asks
-//   interruptPending (interrupted, at that reading, if it says so), then
-//   sleeps, through sleepUntil(tick), which returns at or after the counter
-//   reaches tick, or earlier (a signal, say), until the margin before the
-//   deadline but for no more than 8 ms and no less than 1 ms at a time.
-//   Each wakeup not earlier than asked for feeds nextMargin with how late it
-//   came. A margin that grows on the way counts at once; one that shrinks,
+// - Otherwise, while the margin (marginFrom) and at least 1 ms more are
+//   left: asks interruptPending (interrupted, at that reading, if it says
+//   so), then sleeps, through sleepUntil(tick), which returns at or after the
+//   counter reaches tick, or earlier (a signal, say), until the margin before
+//   the deadline but for no more than 50 ms and no less than 1 ms at a time.
+//   Each wakeup not earlier than asked for goes into the window with how late
+//   it came. A margin that grows on the way counts at once; one that shrinks,
 //   from the next wait on.
 //   Then it spins to the deadline as the busy wait does (spinUntilOn, which
 //   asks interruptPending once a millisecond but not in the last).
 //
-// margin: ticks, from the previous wait's DeadlineWaitEnd, or 0 at first.
+// window: from the previous wait's DeadlineWaitEnd, or {} at first.
+// ceilingSeconds: the sleeper's marginCeilingSeconds.
 // All four callables are plain: tests pass a scripted counter, sleeper and
 // host; hasta the platform's.
 template <class ReadCounter, class ReadFrequency, class SleepUntil, class InterruptPending>
-DeadlineWaitEnd waitUntilOn(double deadlineMs, std::uint64_t margin, ReadCounter readCounter,
+DeadlineWaitEnd waitUntilOn(double deadlineMs, WakeupWindow window, double ceilingSeconds, ReadCounter readCounter,
                             ReadFrequency readFrequency, SleepUntil sleepUntil, InterruptPending interruptPending) {
     const std::uint64_t frequency = readFrequency();
     const std::optional<std::uint64_t> deadline = firstReadingAtOrAfter(deadlineMs, frequency);
-    if (!deadline) return {{WaitOutcome::noDeadline, 0, frequency}, margin};
+    if (!deadline) return {{WaitOutcome::noDeadline, 0, frequency}, window};
     std::uint64_t now = readCounter();
-    if (now >= *deadline) return {{WaitOutcome::reached, now, frequency}, margin};
-    margin = usableMargin(margin, frequency);
+    if (now >= *deadline) return {{WaitOutcome::reached, now, frequency}, window};
+    const std::uint64_t ceiling = marginTicks(ceilingSeconds, frequency);
     // What this wait keeps clear of the deadline: the margin it started with,
     // or more if a wakeup on the way says so. A lower margin serves the next
     // wait: here it would only add sleeps ever closer to the deadline.
-    std::uint64_t keepClear = margin;
+    std::uint64_t keepClear = marginFrom(window, ceiling, frequency);
     const std::uint64_t longestSleep = marginTicks(kLongestSleepSeconds, frequency);
     const std::uint64_t shortestSleep = marginTicks(kShortestSleepSeconds, frequency);
     while (now < *deadline && *deadline - now >= keepClear + shortestSleep) {
-        if (interruptPending()) return {{WaitOutcome::interrupted, now, frequency}, margin};
+        if (interruptPending()) return {{WaitOutcome::interrupted, now, frequency}, window};
         // The whole stretch if it is short enough; else the longest sleep, or
         // less, so that what it leaves is a sleep too.
         const std::uint64_t toSleep = *deadline - now - keepClear;
@@ -130,11 +174,11 @@ DeadlineWaitEnd waitUntilOn(double deadlineMs, std::uint64_t margin, ReadCounter
         sleepUntil(wakeAt);
         now = readCounter();
         if (now >= wakeAt) {
-            margin = nextMargin(margin, now - wakeAt, frequency);
-            keepClear = std::max(keepClear, margin);
+            window = afterWakeup(window, now - wakeAt, frequency);
+            keepClear = std::max(keepClear, marginFrom(window, ceiling, frequency));
         }
     }
-    return {spinUntilOn(now, *deadline, frequency, std::ref(readCounter), std::ref(interruptPending)), margin};
+    return {spinUntilOn(now, *deadline, frequency, std::ref(readCounter), std::ref(interruptPending)), window};
 }
 
 }  // namespace timing

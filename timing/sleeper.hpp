@@ -9,6 +9,10 @@
 //                              returns earlier (a signal, say): callers read
 //                              the counter again. Readings are at most a few
 //                              seconds ahead.
+//   marginCeilingSeconds(sleeper) how late a wakeup on this timer comes, by
+//                              its design, at most: the widest margin worth
+//                              spinning (a later wakeup is the system taking
+//                              the processor away, which a spin suffers too);
 //   closeSleeper(sleeper)      undoes what openSleeper changed, so that the
 //                              host's thread is left as it was found. Call it
 //                              before the host's error call, which does not
@@ -18,13 +22,22 @@
 //   sleeper_linux.inc    clock_nanosleep on CLOCK_MONOTONIC, to an absolute
 //                        time; the thread's timer slack lowered meanwhile
 //   sleeper_windows.inc  a high-resolution waitable timer (Windows 10 1803
-//                        and later), else an ordinary one
+//                        and later), else an ordinary one, which wakes on the
+//                        system's timer tick
 //   sleeper_macos.inc    mach_wait_until (not yet compiled on a Mac)
 #pragma once
 
 #include <cstdint>
 
 #include "clock.hpp"
+
+namespace timing {
+
+// The ceiling of a high-resolution timer (Linux's hrtimers, macOS's, Windows'
+// high-resolution waitable timer): its wakeups come within about 1 ms.
+inline constexpr double kHighResolutionCeilingSeconds = 0.001;
+
+}  // namespace timing
 
 #if defined(_WIN32)
 #include "sleeper_windows.inc"

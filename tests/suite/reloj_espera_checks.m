@@ -164,7 +164,7 @@ function help_text(folder)
   helps = {
     'reloj',      'counter milliseconds'
     'espera',     'counter milliseconds'
-    'hasta',      'counter milliseconds'
+    'hasta',      'Ctrl+C ends a wait within about 50 ms'
     'prioridad',  'prioridad:denied'
   };
   for i = 1:size(helps, 1)
