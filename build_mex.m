@@ -1,10 +1,10 @@
 function build_mex(outdir)
-% build_mex  Build reloj, espera, hasta and prioridad with this host's own mex command.
+% build_mex  Build reloj, espera, hasta, prioridad and fecha with this host's own mex command.
 %
-%   build_mex(outdir) compiles the four functions from the sources beside
+%   build_mex(outdir) compiles the five functions from the sources beside
 %   this file into the folder outdir (default: the current folder), together
-%   with their help files reloj.m, espera.m, hasta.m and prioridad.m and the toolbox's
-%   functions written in the MATLAB language (sondeo.m). Then addpath(outdir)
+%   with their help files (reloj.m and so on) and the toolbox's functions
+%   written in the MATLAB language (sondeo.m). Then addpath(outdir)
 %   makes them callable. The folders may have spaces and letters outside
 %   ASCII in their names, and so may the temporary folder.
 %
@@ -12,7 +12,7 @@ function build_mex(outdir)
 %   C++") this gives reloj.mexw64, espera.mexw64 and so on on Windows,
 %   .mexa64 on Linux, or .mexmaci64 or .mexmaca64 on macOS; in GNU Octave
 %   (with its development files, e.g. Debian's octave-dev) it gives
-%   reloj.mex, espera.mex, hasta.mex and prioridad.mex. The compiler flags set in the
+%   reloj.mex, espera.mex and so on. The compiler flags set in the
 %   environment (CXXFLAGS, LDFLAGS) are kept.
 %
 %   On macOS, MATLAB before R2025b links C++ MEX files only with Xcode's

@@ -6,7 +6,7 @@ file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
 # Compiled functions: NAME/NAME.cpp is the function and the entry the host
 # calls, NAME/NAME.m its help text. Each is built from its own source and
 # the common sources below, and from nothing else.
-set(TOOLBOX_EXTENSIONS reloj espera hasta prioridad)
+set(TOOLBOX_EXTENSIONS reloj espera hasta prioridad fecha)
 # Those that wait, and so ask the host whether to stop (gateway/interrupt.hpp).
 # MATLAB on Linux keeps that request in libut.so: they need it as they need
 # libmx.

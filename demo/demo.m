@@ -13,6 +13,14 @@ fprintf('t2 = reloj()       %.4f ms\n', t2);
 fprintf('t1 - t0            %.4f ms (at least 5)\n', t1 - t0);
 fprintf('t2 - t1            %.4f ms (one scale: never below 0)\n\n', t2 - t1);
 
+% The calendar, read with the counter: when t was, on the system clock.
+[t, utc, incierto, error_sistema] = fecha();
+fprintf('[t, utc, incierto, error_sistema] = fecha()\n');
+fprintf('  at reloj %.4f ms the system clock showed %s UTC (utc %.3f ms since 1970),\n', t, ...
+        strftime('%Y-%m-%d %H:%M:%S', gmtime(utc / 1000)), utc);
+fprintf('  read within %.3f us of t; the system says of its clock: %g (ms; Inf: not synchronised)\n\n', ...
+        incierto * 1000, error_sistema);
+
 % How long after the requested 1 ms each call returns, over n calls; espera(0)
 % shows what calling a function and reloj from Octave costs by itself.
 n = 200;

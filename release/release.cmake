@@ -63,7 +63,7 @@ function(summary_of name out)
 endfunction()
 
 set(functions ${TOOLBOX_EXTENSIONS} ${TOOLBOX_SCRIPTS})
-set(title "Sub-millisecond timing: a performance-counter clock, a busy wait, a wait until a time, a raised priority")
+set(title "Sub-millisecond timing: a performance-counter clock, a busy wait, a wait until a time, a raised priority, the calendar read with the counter")
 
 # The user's README: the top of the project's README, down to the line that
 # ends the user's part.

@@ -23,7 +23,7 @@ function varargout = reloj(varargin)
 %   The whole contract of these functions is in docs/reference.md, which
 %   comes with the release (in the Octave package's folder: doc/reference.md).
 %
-%   See also espera.
+%   See also espera, hasta, fecha.
 
 % @TOOLBOX_MISSING_COMPILED@
 end

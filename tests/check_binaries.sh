@@ -1,5 +1,5 @@
 #!/bin/sh
-# check_binaries.sh SUFFIX DIR SOURCE-DIR
+# check_binaries.sh SUFFIX DIR SOURCE-DIR "NAME ..."
 # What the host and a user's machine see of the built extensions: exactly two
 # exports, imports from the host and the kernel only; the host's interrupt
 # calls (libut's) never imported, only looked up at run time (Windows) or
@@ -9,9 +9,12 @@
 # only through the kernel's scheduling calls, with the host's exit call and
 # power throttling looked up at run time (Windows); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
-# Linux hardened linking and nothing newer than glibc 2.17.
+# Linux hardened linking and nothing newer than glibc 2.17. fecha reads the
+# system clock and what the system says of it (glibc's adjtimex; KERNEL32's
+# precise clock looked up at run time, its coarse clock and that clock's step).
+# The NAMEs are the extensions, from cmake/toolbox.cmake.
 set -u
-suffix=$1 dir=$2 src=$3
+suffix=$1 dir=$2 src=$3 names=$4
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() {  # expect WHAT ACTUAL EXPECTED
@@ -39,12 +42,12 @@ writable_code() {
 }
 
 host_calls="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr"
-for name in reloj espera hasta prioridad; do
+for name in $names; do
     file=$dir/$name$suffix
     [ -f "$file" ] || { fail "$file missing"; continue; }
     want=$host_calls kernel="QueryPerformanceCounter QueryPerformanceFrequency" weak="" libc="clock_gettime@GLIBC_2.17"
     needed="libc.so.6 libmex.so libmx.so"
-    if [ "$name" != reloj ]; then  # it reads a number
+    if [ "$name" != reloj ] && [ "$name" != fecha ]; then  # it reads a number
         want="mexErrMsgIdAndTxt mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
     fi
     if [ "$name" = espera ] || [ "$name" = hasta ]; then  # and waits, so it asks the host whether to stop
@@ -65,6 +68,10 @@ for name in reloj espera hasta prioridad; do
         libc="__errno_location@GLIBC_2.2.5 clock_gettime@GLIBC_2.17 close@GLIBC_2.2.5 open@GLIBC_2.2.5 read@GLIBC_2.2.5
               sched_getparam@GLIBC_2.2.5 sched_getscheduler@GLIBC_2.2.5 sched_setscheduler@GLIBC_2.2.5 syscall@GLIBC_2.2.5"
         libc=$(echo $libc)
+    fi
+    if [ "$name" = fecha ]; then  # reads the system clock, and what the system says of it
+        kernel="GetModuleHandleW GetProcAddress GetSystemTimeAdjustment GetSystemTimeAsFileTime $kernel"
+        libc="adjtimex@GLIBC_2.2.5 clock_gettime@GLIBC_2.17"
     fi
     if [ "$suffix" = .mexw64 ]; then
         dump=$(x86_64-w64-mingw32-objdump -p "$file")
@@ -117,8 +124,8 @@ if [ "$suffix" = .mexw64 ]; then
     again=$(mktemp -d)
     cmake -S "$src" -B "$again" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake" \
         -DBUILD_TESTING=OFF -DMEX_OUTPUT_DIR="$again/mex" >/dev/null &&
-        cmake --build "$again" --target reloj espera hasta prioridad >/dev/null || fail "second build failed"
-    for name in reloj espera hasta prioridad; do
+        cmake --build "$again" --target $names >/dev/null || fail "second build failed"
+    for name in $names; do
         cmp -s "$dir/$name$suffix" "$again/mex/$name$suffix" || fail "$name$suffix differs between two builds"
     done
     rm -rf "$again"

@@ -47,7 +47,7 @@ double earliestEnd(std::uint64_t before, double ms) {
 }
 
 struct Loaded {
-    host::Extension reloj, espera, hasta;
+    host::Extension reloj, espera, hasta, fecha;
 };
 
 // ctest runs host_test a second time as a host without libut's interrupt
@@ -71,7 +71,7 @@ const Loaded& extensions() {
             }
             return *extension;
         };
-        return Loaded{load("reloj"), load("espera"), load("hasta")};
+        return Loaded{load("reloj"), load("espera"), load("hasta"), load("fecha")};
     }();
     return loaded;
 }
@@ -183,6 +183,7 @@ TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
     const char* relojInputs = "reloj necesita 0 argumento de entrada.";
     const char* esperaInputs = "espera necesita 1 argumento de entrada.";
     const char* hastaInputs = "hasta necesita 1 argumento de entrada.";
+    const char* fechaInputs = "fecha necesita 0 argumento de entrada.";
     const Loaded& e = extensions();
     const CountCase cases[] = {
         {"reloj_with_an_input", e.reloj, 1, 1, relojInputs},
@@ -196,6 +197,10 @@ TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
         {"hasta_two_inputs", e.hasta, 1, 2, hastaInputs},
         {"hasta_both_wrong_gets_input_message", e.hasta, 2, 2, hastaInputs},
         {"hasta_two_outputs", e.hasta, 2, 1, "hasta requires one output argument."},
+        {"fecha_with_an_input", e.fecha, 1, 1, fechaInputs},
+        {"fecha_with_an_input_and_no_output", e.fecha, 0, 1, fechaInputs},
+        {"fecha_both_wrong_gets_input_message", e.fecha, 5, 2, fechaInputs},
+        {"fecha_five_outputs", e.fecha, 5, 0, "fecha returns at most four output arguments."},
     };
     for (const CountCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -207,15 +212,47 @@ TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
     }
     // An empty array is an input all the same.
     EXPECT_EQ(refused(extensions().reloj, 1, {host::makeDoubles({})}).error, relojInputs);
+    EXPECT_EQ(refused(extensions().fecha, 1, {host::makeDoubles({})}).error, fechaInputs);
 }
 
 TEST(Gateway, NoOutputRequestedStillFillsSlotZero) {
-    for (const host::Extension* e : {&extensions().reloj, &extensions().espera, &extensions().hasta}) {
+    for (const host::Extension* e : {&extensions().reloj, &extensions().espera, &extensions().hasta, &extensions().fecha}) {
         std::vector<mxArray*> inputs;
-        if (e != &extensions().reloj) inputs.push_back(host::makeDoubles({0.0}));
+        if (e != &extensions().reloj && e != &extensions().fecha) inputs.push_back(host::makeDoubles({0.0}));
         const host::Outcome outcome = call(*e, 0, inputs);
         EXPECT_EQ(outcome.created, 1u);
         EXPECT_GT(value(outcome), 0.0);
+    }
+}
+
+double systemMsNow() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
+}
+
+// fecha with each output count: as many results as asked for (one when none
+// is), in order: t within the call on reloj's scale, utc within a second of
+// the system clock around the call (a wrong epoch or unit is years or a
+// factor of 1000 off), incierto at most half the call, and what the system
+// says of its clock (KERNEL32 says nothing: NaN).
+TEST(Fecha, EachOutputCountGetsItsResultsInOrder) {
+    for (int nlhs = 0; nlhs <= 4; ++nlhs) {
+        SCOPED_TRACE(nlhs);
+        const double clockBefore = systemMsNow();
+        const std::uint64_t before = counterNow();
+        const host::Outcome outcome = call(extensions().fecha, nlhs, {});
+        const double after = asTime(counterNow()), clockAfter = systemMsNow();
+        const std::vector<double>& v = outcome.values;
+        EXPECT_EQ(outcome.created, static_cast<std::size_t>(std::max(nlhs, 1)));
+        ASSERT_EQ(v.size(), outcome.created);
+        EXPECT_TRUE(asTime(before) <= v[0] && v[0] <= after) << v[0];
+        EXPECT_TRUE(nlhs < 2 || (clockBefore - 1000 <= v[1] && v[1] <= clockAfter + 1000)) << v[1];
+        EXPECT_TRUE(nlhs < 3 || (0 <= v[2] && v[2] <= (after - asTime(before)) / 2)) << v[2];
+#if defined(_WIN32)
+        EXPECT_TRUE(nlhs < 4 || std::isnan(v[3])) << v[3];
+#else
+        EXPECT_TRUE(nlhs < 4 || std::isnan(v[3]) || v[3] >= 0) << v[3];  // Inf: not synchronised
+#endif
     }
 }
 
@@ -591,7 +628,7 @@ public:
         const std::string name = u8"mis extensiones ñandú Ärger Время 計時 " + std::to_string(random());
         folder_ = fs::temp_directory_path() / fs::u8path(name);
         fs::create_directories(folder_);
-        for (const char* function : {"reloj", "espera", "hasta"}) {
+        for (const char* function : {"reloj", "espera", "hasta", "fecha"}) {
             const std::string file = std::string(function) + EXTENSION_SUFFIX;
             fs::copy_file(fs::u8path(EXTENSION_DIR) / file, folder_ / file);
         }
@@ -639,6 +676,7 @@ TEST(Loading, LoadCallAndUnloadAgainAndAgainFromAFolderOfManyScripts) {
         {"reloj", {}, {1.0}, "reloj necesita 0 argumento de entrada."},
         {"espera", {0.01}, {std::nan("")}, "espera cannot wait NaN, Inf or 2^63 counter ticks or more."},
         {"hasta", {0.0}, {std::nan("")}, "hasta cannot wait until NaN, Inf, -Inf or a time past the counter's last reading."},
+        {"fecha", {}, {1.0}, "fecha necesita 0 argumento de entrada."},
     };
     for (int round = 0; round < reloadRounds(); ++round) {
         const EndBy endBy = round % 2 == 0 ? EndBy::exception : EndBy::longjmp;

@@ -23,6 +23,7 @@ function failures = test_archive(zip, release)
     'espera()',                  'espera'
     '[a, b] = espera(1, 2);',    'espera'
     't = hasta(5);',             'hasta'
+    '[t, utc] = fecha();',       'fecha'
   };
   for i = 1:size(calls, 1)
     err = [];
@@ -39,7 +40,7 @@ function failures = test_archive(zip, release)
       failures = failures + 1;
     end
   end
-  for name = {'reloj', 'espera', 'hasta', 'prioridad'}
+  for name = compiled_functions()
     file = fullfile(folder, [name{1} '.m']);
     if ~strcmp(which(name{1}), file)
       fprintf('%s is not %s but [%s]\n', name{1}, file, which(name{1}));

@@ -1,7 +1,7 @@
 function failures = test_build_mex(root, inputs)
 % test_build_mex(ROOT, INPUTS): copies what build_mex builds from (INPUTS:
 % the files and folders of ROOT, separated by spaces) into a fresh folder,
-% and builds reloj, espera and hasta from there with its build_mex into another, as
+% and builds the compiled functions from there with its build_mex into another, as
 % a user would, with compiler and linker flags of the user's own in the
 % environment. Then runs the suite (tests/suite) against what it built, and
 % checks that the user's flags were used and ours prevailed, that it
@@ -48,7 +48,7 @@ function failures = test_build_mex(root, inputs)
 
   if built
     failures += run_suite(outdir);
-    files = cellfun(@(name) sprintf('"%s"', fullfile(outdir, [name '.mex'])), {'reloj', 'espera', 'hasta', 'prioridad'}, ...
+    files = cellfun(@(name) sprintf('"%s"', fullfile(outdir, [name '.mex'])), compiled_functions(), ...
                     'UniformOutput', false);
     % Exports, host calls and hardening, as the CMake build's are checked.
     failures += check_imports(outdir);

@@ -11,12 +11,14 @@ function failures = test_mltbx_options(zip)
   unzip(zip, work);
   unzipped = fullfile(work, 'reloj-espera');
   release = strtrim(fileread(fullfile(fileparts(fileparts(which('mltbx_options'))), 'VERSION')));
+  names = sort(compiled_functions());
+  all_names = strjoin(names, ', ');
   cases = {
     % folder                            change                                        refused for, or Maci64
     'as unzipped',                      @(f) f,                                       false
-    'with the macOS builds',            @(f) touch(f, 'reloj.mexmaca64', 'espera.mexmaca64', 'hasta.mexmaca64', 'prioridad.mexmaca64'), true
-    'one macOS build of four',          @(f) touch(f, 'reloj.mexmaca64'),             '.mexmaca64 files for reloj, not for espera, hasta, prioridad, reloj'
-    'a Linux build missing',            @(f) delete(fullfile(f, 'espera.mexa64')),    '.mexa64 files for hasta, prioridad, reloj, not for espera, hasta, prioridad, reloj'
+    'with the macOS builds',            @(f) touch(f, names{:}),                      true
+    'one macOS build of them all',      @(f) touch(f, 'reloj'),                       ['.mexmaca64 files for reloj, not for ' all_names]
+    'a Linux build missing',            @(f) delete(fullfile(f, 'espera.mexa64')),    ['.mexa64 files for ' strjoin(setdiff(names, {'espera'}), ', ') ', not for ' all_names]
     'no Linux builds',                  @(f) delete(fullfile(f, '*.mexa64')),         'no compiled functions for 64-bit Linux'
     'no Windows builds',                @(f) delete(fullfile(f, '*.mexw64')),         'no compiled functions for 64-bit Windows'
     'a help file missing',              @(f) delete(fullfile(f, 'espera.m')),         'no help file espera.m'
@@ -70,9 +72,10 @@ function text = message_or_none(err)
   end
 end
 
+% A macOS build of each function named, an empty file.
 function touch(folder, varargin)
   for i = 1:numel(varargin)
-    fclose(fopen(fullfile(folder, varargin{i}), 'w'));
+    fclose(fopen(fullfile(folder, [varargin{i} '.mexmaca64']), 'w'));
   end
 end
 

@@ -55,6 +55,10 @@ Outcome callExtension(const Extension& extension, int nlhs, const std::vector<co
     // result as the call's answer.
     if (outcome.error.empty() && slots[0] != nullptr && mxGetPr(slots[0]) != nullptr) {
         outcome.value = *mxGetPr(slots[0]);
+        for (mxArray* slot : slots) {
+            if (slot == nullptr || mxGetPr(slot) == nullptr) break;
+            outcome.values.push_back(*mxGetPr(slot));
+        }
     }
     for (mxArray* slot : slots) standinDestroyArray(slot);
     return outcome;

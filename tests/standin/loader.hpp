@@ -35,6 +35,7 @@ struct Outcome {
     std::string error;            // the message raised; empty if the call completed
     std::string identifier;       // the error's identifier; empty if it has none
     std::optional<double> value;  // slot 0's first element, if slot 0 was filled
+    std::vector<double> values;   // each slot's first element, up to the first slot not filled
     std::size_t created;          // arrays the host calls created during the call
 };
 

@@ -181,7 +181,7 @@ end
 function calls = calls_in(text, names)
   calls = {};
   snippets = regexp(text, '`([^`]*)`', 'tokens');
-  pattern = ['^(\[a, b\] = )?(' strjoin(names, '|') ')\(.*\)$'];
+  pattern = ['^(\[\w+(, \w+)*\] = )?(' strjoin(names, '|') ')\(.*\)$'];
   for k = 1:numel(snippets)
     if ~isempty(regexp(snippets{k}{1}, pattern, 'once'))
       calls{end + 1} = snippets{k}{1}; %#ok<AGROW>

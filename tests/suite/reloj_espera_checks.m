@@ -166,6 +166,7 @@ function help_text(folder)
     'espera',     'counter milliseconds'
     'hasta',      'Ctrl+C ends a wait within about 50 ms'
     'prioridad',  'prioridad:denied'
+    'fecha',      'utc + (te - t)'
   };
   for i = 1:size(helps, 1)
     name = helps(i, 1);
@@ -198,7 +199,7 @@ function not_compiled(folder)
   alone = [tempname() ' help files'];
   mkdir(alone);
   [~, alone_name] = fileparts(alone);
-  names = {'reloj', 'espera', 'hasta', 'prioridad'};
+  names = compiled_functions();
   with_compiled = cell(size(names));
   for i = 1:numel(names)
     with_compiled{i} = help(names{i});
@@ -215,6 +216,7 @@ function not_compiled(folder)
     '[a, b] = espera(1, 2)',   @espera,  {1, 2}, 2
     't = hasta(5)',            @hasta,   {5},    1
     'p = prioridad(1)',        @prioridad, {1},  1
+    '[t, utc] = fecha()',      @fecha,   {},     2
   };
   for i = 1:size(calls, 1)
     [message, identifier] = message_of(calls{i, 2}, calls{i, 3}, calls{i, 4});

@@ -1,10 +1,10 @@
 function failures = run_suite(folder)
-% run_suite  The checks of reloj, espera, hasta, prioridad and sondeo, and of what
-% the README and docs/reference.md say of them, in MATLAB
-% and GNU Octave alike.
+% run_suite  The checks of reloj, espera, hasta, prioridad, fecha and sondeo, and of
+% what the README and docs/reference.md say of them, in MATLAB and GNU Octave
+% alike.
 %
-%   run_suite(FOLDER) puts FOLDER first on the path, makes sure that reloj,
-%   espera, hasta and prioridad are the compiled functions in it, runs every check against
+%   run_suite(FOLDER) puts FOLDER first on the path, makes sure that the
+%   compiled functions are those in it, runs every check against
 %   them and sondeo beside them, and prints one line per check, then
 %   "N passed, N failed". A check
 %   that this host cannot make prints a line saying why and counts as
@@ -23,13 +23,13 @@ function failures = run_suite(folder)
   else
     host = ['MATLAB ' version()];
   end
-  fprintf('reloj, espera, hasta and prioridad in %s, %s\n', folder, host);
+  fprintf('%s in %s, %s\n', strjoin(compiled_functions(), ', '), folder, host);
 
   passed = 0;
   failures = 0;
   % Each group of checks is a function that returns them as {name, check},
   % and a setup (or []) whose result is handed to each of its checks.
-  for group = {@reloj_espera_checks, @hasta_checks, @prioridad_checks, @sondeo_checks, @docs_checks}
+  for group = {@reloj_espera_checks, @hasta_checks, @prioridad_checks, @fecha_checks, @sondeo_checks, @docs_checks}
     [checks, setup] = group{1}();
     data = [];
     setup_error = [];
@@ -75,12 +75,12 @@ function failures = run_suite(folder)
   end
 end
 
-% Raises an error unless reloj, espera, hasta and prioridad resolve to the compiled functions
-% in folder. which() may name the folder by another path than the one given
+% Raises an error unless each compiled function resolves to the one in
+% folder. which() may name the folder by another path than the one given
 % (a temporary folder reached through a symbolic link, as on macOS), so
 % files at different paths must at least hold the same bytes.
 function compiled_in(folder)
-  for name = {'reloj', 'espera', 'hasta', 'prioridad'}
+  for name = compiled_functions()
     want = fullfile(folder, [name{1} '.' mexext()]);
     found = which(name{1});
     if ~strcmp(found, want) && ~same_bytes(found, want)
