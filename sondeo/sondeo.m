@@ -1,5 +1,5 @@
 function r = sondeo(seconds, varargin)
-% sondeo  How well this machine keeps time for a script: reloj, espera, hasta, pause, prioridad.
+% sondeo  How well this machine keeps time for a script: reloj, espera, hasta, pause, prioridad, fecha.
 %
 %   sondeo
 %   r = sondeo()
@@ -16,6 +16,10 @@ function r = sondeo(seconds, varargin)
 %     batches of calls), and the shortest interval seen between the readings
 %     of two successive reloj() or toc(id) calls. A script cannot time
 %     anything shorter than that, however finely the counter ticks.
+%   - The system clock: how closely fecha reads the counter and the system
+%     clock together (its incierto, the median and the worst of 100 tries),
+%     and what the system says of its clock: synchronised to a time source,
+%     with the error it estimates; not synchronised; or nothing.
 %   - Lateness: how long after its deadline espera(d), hasta(reloj()+d) and
 %     pause(d/1000) end, for d = 0.1, 1 and 10 ms: the median, the 99th
 %     percentile and the worst, in microseconds. All are timed alike, from
@@ -80,6 +84,9 @@ function r = sondeo(seconds, varargin)
 %                    wait's lateness in turn
 %     gaps           struct: threshold_us, count, per_second, share_pct
 %                    (of span_s, the time spent reading reloj), longest_us
+%     fecha          struct: tries (how many), median_us and worst_us (of
+%                    incierto), error_ms (fecha's error_sistema: Inf, not
+%                    synchronised; NaN, not said)
 %     priority       struct: level (what prioridad() read when sondeo began;
 %                    NaN where prioridad did not run), allowed (whether level
 %                    1 was), message (why not; '' where it was), and espera
@@ -96,7 +103,7 @@ function r = sondeo(seconds, varargin)
 %   The whole contract of these functions is in docs/reference.md, which
 %   comes with the release (in the Octave package's folder: doc/reference.md).
 %
-%   See also reloj, espera, hasta, prioridad.
+%   See also reloj, espera, hasta, prioridad, fecha.
 
   if nargin < 1
     seconds = 10;
@@ -174,6 +181,8 @@ function res = measure(seconds, in_octave)
   id = tic;
   x = toc(id);
 
+  res.fecha = clock_pairs(100);
+
   % Whether the priority may be raised; the level is given back as found
   % when this function ends, however it ends. (Octave puts the function's
   % name before a compiled function's message.)
@@ -219,6 +228,17 @@ function res = measure(seconds, in_octave)
   end
 end
 
+% N calls of fecha: the median and worst of their incierto, and what the last
+% said of the system clock.
+function f = clock_pairs(n)
+  incierto_ms = zeros(1, n);
+  for i = 1:n
+    [~, ~, incierto_ms(i), error_ms] = fecha();
+  end
+  f = struct('tries', n, 'median_us', 1000 * nearest_rank(incierto_ms, 0.5), 'worst_us', 1000 * max(incierto_ms), ...
+             'error_ms', error_ms);
+end
+
 % Turns of espera(10) and hasta(reloj()+10), timed as the other waits are,
 % in blocks at priority level 0 and 1 in turn until STOP_MS: at least one
 % pair of blocks, each of a quarter of a second where there is time for it.
@@ -262,7 +282,8 @@ end
 
 % A run handed back to be shown again must hold every figure sondeo returns
 % (its verdict is made afresh from them). One from release 1.2.0, before
-% prioridad, has no priority part, and is shown without one.
+% prioridad, has no priority part, and one from before fecha no part for
+% the system clock: each is shown without it.
 function res = checked_run(res)
   w = ways();
   fields = [{'seconds', 'platform', 'durations_ms', 'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', ...
@@ -278,6 +299,10 @@ function res = checked_run(res)
          && ischar(p.message);
     ok = ok && (~p.allowed || (isstruct(p.espera) && all(isfield(p.espera, waits)) ...
                                && isstruct(p.hasta) && all(isfield(p.hasta, waits))));
+  end
+  if ok && isfield(res, 'fecha')
+    f = res.fecha;
+    ok = isstruct(f) && isscalar(f) && all(isfield(f, {'tries', 'median_us', 'worst_us', 'error_ms'}));
   end
   if ~ok
     refuse('a struct to show again must be one that sondeo returned');
@@ -549,6 +574,9 @@ function text = verdict(res)
                     'now and then a wait ends that late.'], g.per_second, g.share_pct, us_text(g.longest_us));
   end
   text = [text '. ' away];
+  if isfield(res, 'fecha')
+    text = [text ' ' clock_verdict(res.fecha)];
+  end
   if isfield(res, 'priority')
     text = [text ' ' priority_verdict(res.priority)];
   end
@@ -569,11 +597,41 @@ function text = priority_verdict(p)
   end
 end
 
+% How closely fecha pairs the counter with the system clock, and what the
+% system says of its clock.
+function text = clock_verdict(f)
+  text = sprintf('fecha reads the counter and the system clock within %s us of each other (the worst of %d tries)', ...
+                 fine_us_text(f.worst_us), f.tries);
+  if isnan(f.error_ms)
+    text = [text '; this system does not say whether its clock is synchronised to a time source.'];
+  elseif isinf(f.error_ms)
+    text = [text '; the system says its clock is not synchronised to a time source, so utc may be any ' ...
+            'distance from the world''s time.'];
+  else
+    text = sprintf('%s; the system says its clock is synchronised to a time source, within an estimated %s ms.', ...
+                   text, ms_text(f.error_ms));
+  end
+end
+
 % TEXT on one line, ending in a full stop.
 function text = sentence(text)
   text = strtrim(regexprep(text, '\s+', ' '));
   if isempty(text) || text(end) ~= '.'
     text = [text '.'];
+  end
+end
+
+function t = ms_text(x)
+  t = sprintf('%.3g', x);
+end
+
+% As us_text, with nanoseconds below a microsecond: a pair read natively is
+% tens of them apart.
+function t = fine_us_text(x)
+  if abs(x) < 1
+    t = sprintf('%.3f', x);
+  else
+    t = us_text(x);
   end
 end
 
@@ -603,6 +661,9 @@ function print_table(res)
       interval = us_text(res.(calls{i, 3}));
     end
     fprintf('  %-12s%10s %37s\n', calls{i, 1}, us_text(res.(calls{i, 2})), interval);
+  end
+  if isfield(res, 'fecha')
+    print_clock(res.fecha);
   end
   fprintf('\n  lateness past the deadline, us     waits    median       p99     worst\n');
   w = ways();
@@ -635,6 +696,20 @@ function print_wrapped(prefix, text, width)
     end
   end
   fprintf('%s\n', line);
+end
+
+% The system clock's part of the table: how closely fecha read it with the
+% counter, and what the system says of it.
+function print_clock(f)
+  fprintf('\n  system clock read with the counter (fecha), %d tries: within %s us (median), %s us (worst)\n', ...
+          f.tries, fine_us_text(f.median_us), fine_us_text(f.worst_us));
+  if isnan(f.error_ms)
+    fprintf('  the system does not say whether it is synchronised to a time source\n');
+  elseif isinf(f.error_ms)
+    fprintf('  the system says it is not synchronised to a time source\n');
+  else
+    fprintf('  the system says it is synchronised to a time source, estimated error %s ms\n', ms_text(f.error_ms));
+  end
 end
 
 % The priority part of the table: the waits at each level, where level 1

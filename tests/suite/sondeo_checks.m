@@ -22,6 +22,8 @@ function [checks, setup] = sondeo_checks()
     'priority: the waits at each level, the level given back',      @priority_runs
     'priority: refused, missing or failing, the level given back',   @priority_answers
     'fixed figures: the priority lines and verdict, each answer',    @fixed_priority
+    'the system clock: fecha''s tries, what the system says',         @clock_runs
+    'fixed figures: the system clock''s lines and verdict, each answer', @fixed_clock
   };
   setup = @run_sondeo;
 end
@@ -53,7 +55,8 @@ end
 function fields(~, runs)
   r = runs.r;
   want = {'seconds'; 'elapsed_s'; 'platform'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us'; 'toc_cost_us';
-          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps'; 'verdict'; 'priority'};
+          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps'; 'verdict'; 'priority';
+          'fecha'};
   assert(isequal(sort(fieldnames(r)), sort(want)), 'fields: %s', strjoin(fieldnames(r)', ', '));
   assert(isequal(r.seconds, 2) && isequal(r.durations_ms, [0.1 1 10]), 'seconds %g, durations %s', ...
          r.seconds, mat2str(r.durations_ms));
@@ -233,7 +236,7 @@ end
 
 function printed(~, runs)
   out = runs.out;
-  for part = {'reloj()', 'tic', 'toc(id)', 'shortest interval between calls', 'processor away', ...
+  for part = {'reloj()', 'tic', 'toc(id)', 'shortest interval between calls', 'processor away', 'fecha', ...
               ['written to ' runs.png]}
     assert(~isempty(strfind(out, part{1})), 'not printed: [%s]', part{1});
   end
@@ -436,6 +439,49 @@ function fixed_priority(~, ~)
     got = lines(first + 1:min(end, first + numel(want)));
     assert(isequal(got, want), 'case %d: [%s]', i, strjoin(got', '] ['));
     assert(ends_with(shown.verdict, [' ' cases{i, 5}]), 'case %d: verdict [%s]', i, shown.verdict);
+    assert(max(cellfun(@numel, lines)) <= 100, 'case %d: a line over 100 characters', i);
+  end
+end
+
+% 100 tries of fecha, their incierto's median and worst, what the system said.
+function clock_runs(~, runs)
+  f = runs.r.fecha;
+  assert(f.tries == 100 && 0 <= f.median_us && f.median_us <= f.worst_us && isfinite(f.worst_us) ...
+         && (isnan(f.error_ms) || f.error_ms >= 0), 'fecha: %d tries, %g, %g us, %g ms', f.tries, f.median_us, ...
+         f.worst_us, f.error_ms);
+end
+
+% The lines after the calls' and the verdict's sentence for each answer the
+% system gives; a run from before fecha (the fixed run) has neither.
+function fixed_clock(~, ~)
+  read = '  system clock read with the counter (fecha), 100 tries: within ';
+  cases = {
+    % median_us worst_us error_ms  lines after the calls' rows; the verdict's last sentence
+    0.0251,     0.0372,  1.234,    {[read '0.025 us (median), 0.037 us (worst)']
+                                    '  the system says it is synchronised to a time source, estimated error 1.23 ms'}, ...
+                                   ['fecha reads the counter and the system clock within 0.037 us of each other (the ' ...
+                                    'worst of 100 tries); the system says its clock is synchronised to a time source, ' ...
+                                    'within an estimated 1.23 ms.']
+    3.47,       12.3,    Inf,      {[read '3.5 us (median), 12 us (worst)']
+                                    '  the system says it is not synchronised to a time source'}, ...
+                                   ['within 12 us of each other (the worst of 100 tries); the system says its clock is ' ...
+                                    'not synchronised to a time source, so utc may be any distance from the world''s time.']
+    7812.56,    7813.2,  NaN,      {[read '7813 us (median), 7813 us (worst)']
+                                    '  the system does not say whether it is synchronised to a time source'}, ...
+                                   ['within 7813 us of each other (the worst of 100 tries); this system does not say ' ...
+                                    'whether its clock is synchronised to a time source.']
+  };
+  for i = 1:size(cases, 1)
+    r = fixed_run();
+    r.fecha = struct('tries', 100, 'median_us', cases{i, 1}, 'worst_us', cases{i, 2}, 'error_ms', cases{i, 3});
+    shown = [];
+    out = evalc('shown = sondeo(r, ''plot'', false);');
+    lines = strsplit(out, char(10), 'CollapseDelimiters', false)';
+    first = find(strncmp(lines, '  toc(id) ', 10));
+    want = [{''}; cases{i, 4}; {''}; {'  lateness past the deadline, us     waits    median       p99     worst'}];
+    got = lines(first + 1:min(end, first + numel(want)));
+    assert(isequal(got, want), 'case %d: [%s]', i, strjoin(got', '] ['));
+    assert(ends_with(shown.verdict, cases{i, 5}), 'case %d: verdict [%s]', i, shown.verdict);
     assert(max(cellfun(@numel, lines)) <= 100, 'case %d: a line over 100 characters', i);
   end
 end
