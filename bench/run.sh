@@ -11,7 +11,12 @@
 #      takes, and that of espera(1000), hasta(reloj()+1000) and pause(1);
 #      then espera(10) and hasta(reloj()+10) at priority level 0 and 1
 #      (prioridad), on the idle machine and beside busy processes, one per
-#      core, which this script starts and always kills (build/bench/priority).
+#      core, which this script starts and always kills (build/bench/priority);
+#      then hasta next to the usual deadline wait (bench/hasta_ref.cpp, built
+#      into build/linux/bench/octave, or the folder in BENCH_REF_DIR) at 10
+#      and 100 ms, in blocks of one way each, on the idle machine at level 0
+#      and beside the busy processes at level 0 and 1, with each block's
+#      processor time, and hasta's targets against it (build/bench/hasta).
 #      Every Octave wait is summarised by lateness --samples, as 2's are.
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
@@ -26,8 +31,9 @@ scale=${BENCH_SCALE:-1}
 bin=${BENCH_BIN:-$root/build/linux/bin}
 octave_mex=${OCTAVE_MEX_DIR:-$root/dist/octave}
 plot=${BENCH_PLOT:-$out/lateness.png}
-mkdir -p "$out/priority"
-rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png "$out"/priority/*
+ref_mex=${BENCH_REF_DIR:-$root/build/linux/bench/octave}
+mkdir -p "$out/priority" "$out/hasta"
+rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png "$out"/priority/* "$out"/hasta/*
 
 # The busy processes of the priority blocks: one loop per core, each stopped
 # at once and run only in the blocks that want it, each ending on its own
@@ -39,6 +45,17 @@ stop_hogs() {
 }
 trap stop_hogs EXIT
 trap 'stop_hogs; exit 130' INT TERM HUP
+# start_hogs SECONDS: one per core, each stopped before this returns, each
+# ending on its own after SECONDS.
+start_hogs() {
+    for i in $(seq "$(nproc)"); do
+        perl -e '$end = time + $ARGV[0]; kill "STOP", $$; 1 while time < $end' "$1" &
+        hogs="$hogs $!"
+    done
+    for pid in $hogs; do
+        while [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != T ]; do sleep 0.01; done
+    done
+}
 
 # The priority blocks as a Markdown table: for each wait, machine and level,
 # the lateness and the share of the blocks' time the host took the processors
@@ -72,6 +89,46 @@ priority_table() {
         }' "$out/priority/priority_blocks.csv" "$out/priority/lateness_octave_priority.csv"
 }
 
+# hasta against the reference as a Markdown table: for each machine, level,
+# duration and way, the processor time as a share of the blocks' time (over
+# all blocks, then the least and most of one block), and the lateness, the
+# wait's own (its returned time) and as the host sees it (reloj() after it).
+hasta_table() {
+    echo "| machine | level | ms | wait | busy, % (blocks) | own p50 | p95 | p99 | by reloj() p50 | p95 | p99 | worst |"
+    echo "|---|---:|---:|---|---|---:|---:|---:|---:|---:|---:|---:|"
+    awk -F, '
+        function us(x) { return tolower(x) ~ /^ *[-+]?nan *$/ ? "-" : x < 1 ? sprintf("%.2f", x) : x < 100 ? sprintf("%.1f", x) : sprintf("%.0f", x) }
+        FNR == 1 { next }
+        FILENAME ~ /blocks/ {
+            key = $1 " level " $2 "," $3 "," $4
+            wall[key] += $7; cpu[key] += $8; share = 100 * $8 / $7
+            if (!(key in low) || share < low[key]) low[key] = share
+            if (!(key in high) || share > high[key]) high[key] = share
+            if (!(($1 " level " $2) in seen)) { seen[$1 " level " $2] = 1; machines[++m] = $1 " level " $2 }
+            next
+        }
+        {
+            way = $2; sub(/ (own|by reloj\(\))$/, "", way)
+            kind = $2 ~ / own$/ ? "own" : "host"
+            key = $1 "," way "," $3
+            cell[key, kind] = us($5) " | " us($12) " | " us($7)
+            worst[key, kind] = us($9)
+        }
+        END {
+            split("10 100", ds, " "); split("hasta reference", ways, " ")
+            for (i = 1; i <= m; i++)
+                for (j = 1; j <= 2; j++)
+                    for (k = 1; k <= 2; k++) {
+                        key = machines[i] "," ways[k] "," ds[j]
+                        if (!(key in wall)) continue
+                        split(machines[i], ml, " level ")
+                        printf "| %s | %s | %s | %s | %.1f (%.1f-%.1f) | %s | %s | %s |\n", ml[1], ml[2], ds[j], ways[k],
+                            100 * cpu[key] / wall[key], low[key], high[key], cell[key, "own"], cell[key, "host"],
+                            worst[key, "host"]
+                    }
+        }' "$out/hasta/hasta_blocks.csv" "$out/hasta/lateness_octave_hasta.csv"
+}
+
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 {
     echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
@@ -98,14 +155,7 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" &&
         "$bin/lateness" --samples octave_long "$out" || skipped="$skipped octave-long-waits(failed)"
-    limit=$(awk -v s="$scale" 'BEGIN { printf "%d", 90 + 60 * s }')
-    for i in $(seq "$(nproc)"); do
-        perl -e '$end = time + $ARGV[0]; kill "STOP", $$; 1 while time < $end' "$limit" &
-        hogs="$hogs $!"
-    done
-    for pid in $hogs; do
-        while [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != T ]; do sleep 0.01; done
-    done
+    start_hogs "$(awk -v s="$scale" 'BEGIN { printf "%d", 90 + 60 * s }')"
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_priority('$octave_mex', '$out/priority', $scale, [$hogs])" &&
         "$bin/lateness" --samples octave_priority "$out/priority" || skipped="$skipped octave-priority(failed)"
@@ -115,6 +165,19 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
         priority_table
         [ ! -f "$out/priority/priority_refused.txt" ] ||
             echo "No waits at level 1: $(cat "$out/priority/priority_refused.txt")"
+    fi
+    if [ -f "$ref_mex/hasta_ref.mex" ]; then
+        start_hogs "$(awk -v s="$scale" 'BEGIN { printf "%d", 120 + 90 * s }')"
+        octave --no-gui --no-window-system --norc --quiet \
+            --eval "addpath('$root/bench'); octave_hasta('$octave_mex', '$ref_mex', '$out/hasta', $scale, [$hogs])" &&
+            "$bin/lateness" --samples octave_hasta "$out/hasta" || skipped="$skipped octave-hasta(failed)"
+        stop_hogs
+        if [ -f "$out/hasta/lateness_octave_hasta.csv" ]; then
+            echo
+            hasta_table
+        fi
+    else
+        skipped="$skipped octave-hasta(no $ref_mex/hasta_ref.mex)"
     fi
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex, espera.mex and hasta.mex)"
@@ -253,6 +316,14 @@ fi
             echo "No waits at level 1: $(cat "$out/priority/priority_refused.txt")"
         fi
     fi
+    if [ -f "$out/hasta/lateness_octave_hasta.csv" ]; then
+        echo
+        echo "In Octave, hasta next to the usual deadline wait (one sleep to 1 ms before the deadline, then a spin),"
+        echo "in blocks of one way each, order alternating; lateness past the deadline, us:"
+        echo
+        hasta_table
+        [ ! -f "$out/hasta/hasta_refused.txt" ] || { echo; echo "No waits at level 1: $(cat "$out/hasta/hasta_refused.txt")"; }
+    fi
 } >"$out/summary.md"
 
 # The targets, read off the figures (reported, not enforced), and what the
@@ -335,6 +406,50 @@ if [ -f "$out/priority/lateness_octave_priority.csv" ]; then
             printf "  level 0 loaded several times (>= 3x) worse than idle in one wait at least: %s\n", verdict(worse)
         }' "$out/priority/lateness_octave_priority.csv"
 fi
+# hasta against the usual deadline wait: idle at level 0, no more processor
+# time, a median within 10 us and a p95 within 1.2x or 300 us of it (as the
+# host sees them); loaded at level 1, its own p95 within 10 us and no more than
+# 0.5 point busier; loaded at level 0, at 100 ms, a median within 50 us.
+if [ -f "$out/hasta/lateness_octave_hasta.csv" ]; then
+    awk -F, '
+        FNR == 1 { next }
+        FILENAME ~ /blocks/ { key = $1 " level " $2 "," $4 "," $3; wall[key] += $7; cpu[key] += $8; next }
+        { p50[$1, $3, $2] = $5; p95[$1, $3, $2] = $12; p99[$1, $3, $2] = $7 }
+        function verdict(ok) { return ok ? "met" : "MISSED" }
+        # lateness writes nan for a percentile that too few waits have.
+        function us(x) { return tolower(x) ~ /nan/ ? "- (too few waits)" : sprintf(x < 1 ? "%.2f us" : x < 100 ? "%.1f us" : "%.0f us", x) }
+        function aim(x) { return tolower(x) ~ /nan/ ? "-" : verdict(x <= 10) }
+        function busy(m, d, w) { return 100 * cpu[m "," d "," w] / wall[m "," d "," w] }
+        function has(m, d) { return (m "," d ",hasta") in wall && (m "," d ",reference") in wall }
+        END {
+            for (d = 10; d <= 100; d *= 10) {
+                m = "idle level 0"
+                if (has(m, d)) {
+                    h = "hasta by reloj()"; r = "reference by reloj()"
+                    lim = p95[m, d, r] * 1.2 > p95[m, d, r] + 300 ? p95[m, d, r] * 1.2 : p95[m, d, r] + 300
+                    printf "  %5s ms  idle, level 0: busy %.1f%% (reference %.1f%%, target <=): %s;  median %.0f us (target <= %.0f): %s;\n",
+                        d, busy(m, d, "hasta"), busy(m, d, "reference"), verdict(busy(m, d, "hasta") <= busy(m, d, "reference")),
+                        p50[m, d, h], p50[m, d, r] + 10, verdict(p50[m, d, h] <= p50[m, d, r] + 10)
+                    printf "            p95 %.0f us (target <= %.0f): %s;  p99 %s (reference %s)\n",
+                        p95[m, d, h], lim, verdict(p95[m, d, h] <= lim), us(p99[m, d, h]), us(p99[m, d, r])
+                }
+                m = "loaded level 1"
+                if (has(m, d)) {
+                    h = "hasta own"
+                    printf "  %5s ms  loaded, level 1: own p95 %.2f us (target <= 10): %s;  busy %.1f%% (target <= %.1f%%): %s;\n",
+                        d, p95[m, d, h], verdict(p95[m, d, h] <= 10), busy(m, d, "hasta"), busy(m, d, "reference") + 0.5,
+                        verdict(busy(m, d, "hasta") <= busy(m, d, "reference") + 0.5)
+                    printf "            own p99 %s (aim <= 10 us): %s\n", us(p99[m, d, h]), aim(p99[m, d, h])
+                }
+                m = "loaded level 0"
+                if (d == 100 && has(m, d)) {
+                    h = "hasta by reloj()"; r = "reference by reloj()"
+                    printf "  %5s ms  loaded, level 0: median %.0f us (target <= %.0f): %s\n", d, p50[m, d, h],
+                        p50[m, d, r] + 50, verdict(p50[m, d, h] <= p50[m, d, r] + 50)
+                }
+            }
+        }' "$out/hasta/hasta_blocks.csv" "$out/hasta/lateness_octave_hasta.csv"
+fi
 echo
-echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv, $out/octave_cpu_share.csv")$( [ -f "$out/priority/priority_blocks.csv" ] && echo ", $out/priority/")"
+echo "Written: $out/summary.md, $out/lateness.csv, $plot$( [ -f "$out/cost.csv" ] && echo ", $out/cost.csv")$( [ -f "$out/octave_cost.csv" ] && echo ", $out/octave_cost.csv, $out/octave_gaps.csv")$( [ -f "$out/octave_cpu.csv" ] && echo ", $out/octave_cpu.csv, $out/octave_cpu_share.csv")$( [ -f "$out/priority/priority_blocks.csv" ] && echo ", $out/priority/")$( [ -f "$out/hasta/hasta_blocks.csv" ] && echo ", $out/hasta/")"
 [ -z "$skipped" ] || echo "Skipped:$skipped"
