@@ -490,7 +490,7 @@ TEST_P(Interrupt, FlagSetDuringALongWaitEndsTheCallAndIsCleared) {
 }
 
 // hasta sleeps most of a long wait: the flag ends it there too, within the
-// few milliseconds of one sleep (printed; bounded only loosely here).
+// 50 ms of one sleep and its wakeup (printed; bounded only loosely here).
 TEST_P(Interrupt, FlagSetWhileHastaSleepsEndsTheCallAndIsCleared) {
     const Stopped stopped = stoppedByTheUser(extensions().hasta, reloj() + 120000);
     EXPECT_EQ(stopped.outcome.error, "hasta was interrupted before the end of its wait.");
