@@ -18,6 +18,12 @@
 #      and beside the busy processes at level 0 and 1, with each block's
 #      processor time, and hasta's targets against it (build/bench/hasta).
 #      Every Octave wait is summarised by lateness --samples, as 2's are.
+#   4. fecha: how closely it reads the counter and the system clock together,
+#      and its utc against the system clock read after it, through the
+#      stand-in host natively and under Wine (fecha_pairs) and in Octave
+#      (octave_fecha, with `date +%s%N` between two calls); its utc - t at the
+#      start and at the end of the run, which tells how far the two scales
+#      moved apart meanwhile.
 # Tables go to the terminal; CSVs, summary.md and lateness.png to build/bench.
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
 # BENCH_PLOT names the plot's file instead: BENCH_PLOT=docs/lateness.png
@@ -34,6 +40,7 @@ plot=${BENCH_PLOT:-$out/lateness.png}
 ref_mex=${BENCH_REF_DIR:-$root/build/linux/bench/octave}
 mkdir -p "$out/priority" "$out/hasta"
 rm -f "$out"/*.csv "$out"/curves_*.dat "$out"/lateness.png "$out"/priority/* "$out"/hasta/*
+wine_bin=$root/build/windows/bin
 
 # The busy processes of the priority blocks: one loop per core, each stopped
 # at once and run only in the blocks that want it, each ending on its own
@@ -138,6 +145,13 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 cat "$out/machine.txt"
 
 skipped=""
+"$bin/fecha_pairs" "$root/dist/linux/fecha.mexa64" linux "$out/fecha.csv"
+if [ -x "$wine_bin/fecha_pairs.exe" ] && [ -f "$root/dist/windows/fecha.mexw64" ]; then
+    sh "$root/cmake/wine.sh" "$wine_bin/fecha_pairs.exe" "Z:$root/dist/windows/fecha.mexw64" wine "Z:$out/fecha.csv" ||
+        skipped="$skipped fecha-wine(failed)"
+else
+    skipped="$skipped fecha-wine(no $wine_bin/fecha_pairs.exe)"
+fi
 if [ -x "$bin/reloj_cost" ]; then
     "$bin/reloj_cost" "$out/cost.csv"
 else
@@ -152,6 +166,8 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_bench('$octave_mex', '$out', $scale)" &&
         "$bin/lateness" --samples octave "$out" || skipped="$skipped octave(failed)"
+    octave --no-gui --no-window-system --norc --quiet \
+        --eval "addpath('$root/bench'); octave_fecha('$octave_mex', '$out')" || skipped="$skipped octave-fecha(failed)"
     octave --no-gui --no-window-system --norc --quiet \
         --eval "addpath('$root/bench'); octave_long_waits('$octave_mex', '$out', $scale)" &&
         "$bin/lateness" --samples octave_long "$out" || skipped="$skipped octave-long-waits(failed)"
@@ -182,6 +198,7 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex, espera.mex and hasta.mex)"
 fi
+"$bin/fecha_pairs" "$root/dist/linux/fecha.mexa64" linux-end "$out/fecha.csv" 1000
 echo "load average at end: $(cut -d ' ' -f 1-3 /proc/loadavg)" >>"$out/machine.txt"
 
 # One CSV of all lateness figures, and the curves split by duration, one
@@ -304,6 +321,22 @@ fi
                     print row
                 }
             }' "$out/octave_cpu_share.csv"
+    fi
+    echo
+    echo "fecha: incierto (ns), and the system clock read right after the call less utc (us: C++'s"
+    echo "system_clock natively and under Wine, Octave's time() in Octave):"
+    echo
+    echo "| | calls | incierto p50 | p99 | worst | after - utc p50 | least | most | error_sistema, ms |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    awk -F, 'NR > 1 && $1 != "linux-end" { printf "| %s | %d | %.0f | %.0f | %.0f | %.1f | %.1f | %.0f | %s |\n", $1, $2, $3, $4, $5, $6, $7, $8, $9 }' \
+        "$out/fecha.csv"
+    awk -F, '$1 == "linux" { start = $10 } $1 == "linux-end" { end = $10 }
+        END { if (end != "") printf "\nutc - t natively, from the start of the run to its end: %+.3f us.\n", (end - start) * 1000 }' \
+        "$out/fecha.csv"
+    if [ -f "$out/fecha_date.csv" ]; then
+        awk -F, 'NR > 1 { n++; if ($1 >= 0 && $2 >= 0) inside++; w = $1 + $2; if (n == 1 || w < least) least = w; if (w > most) most = w }
+            END { printf "\n`date +%%s%%N` between two calls of fecha in Octave: within their utc %d times of %d (the calls %.1f to %.1f ms apart, most of it starting date).\n", inside, n, least, most }' \
+            "$out/fecha_date.csv"
     fi
     if [ -f "$out/priority/lateness_octave_priority.csv" ]; then
         echo
