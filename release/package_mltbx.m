@@ -17,7 +17,7 @@ function file = package_mltbx(folder, outdir)
 %   matlab.addons.install(FILE); it puts its folder on the path.
 %
 %   Example:
-%       unzip('reloj-espera-1.3.0-matlab.zip', 'stage');
+%       unzip('reloj-espera-1.4.0-matlab.zip', 'stage');
 %       package_mltbx(fullfile('stage', 'reloj-espera'), 'dist')
 
   if nargin < 2
