@@ -97,13 +97,3 @@ function octave_hasta (mexdir, refdir, outdir, scale, hogs)
   fclose (samples);
   fclose (blocks);
 endfunction
-
-## Sends every process of PIDS the signal SIG; one that has ended is an error:
-## its blocks would not be what they say.
-function signal_all (pids, sig)
-  for pid = pids
-    if (kill (pid, sig) != 0)
-      error ("octave_hasta: busy process %d is gone (it ends on its own after a set time)", pid);
-    endif
-  endfor
-endfunction

@@ -101,17 +101,6 @@ function octave_priority (mexdir, outdir, scale, hogs)
     prioridad (found);
   endif
 endfunction
-
-## Sends every process of PIDS the signal SIG; one that has ended is an error:
-## its blocks would not be what they say.
-function signal_all (pids, sig)
-  for pid = pids
-    if (kill (pid, sig) != 0)
-      error ("octave_priority: busy process %d is gone (it ends on its own after a set time)", pid);
-    endif
-  endfor
-endfunction
-
 ## The steal ticks and all ticks of every processor since the machine
 ## started: the first line of /proc/stat (user nice system idle iowait irq
 ## softirq steal; the guest columns after them are within user and nice).
