@@ -1,10 +1,10 @@
 function build_mex(outdir)
-% build_mex  Build reloj, espera, hasta, prioridad and fecha with this host's own mex command.
+% build_mex  Build the toolbox's compiled functions with this host's own mex command.
 %
-%   build_mex(outdir) compiles the five functions from the sources beside
-%   this file into the folder outdir (default: the current folder), together
-%   with their help files (reloj.m and so on) and the toolbox's functions
-%   written in the MATLAB language (sondeo.m). Then addpath(outdir)
+%   build_mex(outdir) compiles the functions listed in cmake/toolbox.cmake
+%   from the sources beside this file into the folder outdir (default: the
+%   current folder), together with their help files (reloj.m and so on) and
+%   the toolbox's functions written in the MATLAB language (sondeo.m). Then addpath(outdir)
 %   makes them callable. The folders may have spaces and letters outside
 %   ASCII in their names, and so may the temporary folder.
 %
@@ -39,18 +39,30 @@ function build_mex(outdir)
   % pick the platform's clock and the host's Ctrl+C request themselves
   % (paths relative to root).
   common = strrep(toolbox_list(root, 'TOOLBOX_COMMON_SOURCES'), '/', filesep);
-  for name = toolbox_list(root, 'TOOLBOX_EXTENSIONS')
-    sources = [{fullfile(name{1}, [name{1} '.cpp'])}, common];
-    build(root, outdir, name{1}, sources);
-    copy_help_file(root, name{1}, outdir);
-    fprintf('built %s in %s\n', name{1}, outdir);
+  [names, uses] = compiled_functions(root);
+  for k = 1:numel(names)
+    sources = [{fullfile(names{k}, [names{k} '.cpp'])}, common];
+    build(root, outdir, names{k}, uses{k}, sources);
+    copy_help_file(root, names{k}, outdir);
+    fprintf('built %s in %s\n', names{k}, outdir);
   end
   for name = toolbox_list(root, 'TOOLBOX_SCRIPTS')
     copyfile(fullfile(root, name{1}, [name{1} '.m']), outdir);
   end
 end
 
-% The names in one of the toolbox's lists, kept with its version in
+% The compiled functions, one toolbox_function(NAME WORD...) line each in
+% cmake/toolbox.cmake, which every build and package reads: their names, and
+% for each the words that say what it uses.
+function [names, uses] = compiled_functions(root)
+  rows = regexp(fileread(fullfile(root, 'cmake', 'toolbox.cmake')), '^[ \t]*toolbox_function\(([^)]*)\)', ...
+                'tokens', 'lineanchors');
+  words = cellfun(@(row) regexp(strtrim(row{1}), '\s+', 'split'), rows, 'UniformOutput', false);
+  names = cellfun(@(w) w{1}, words, 'UniformOutput', false);
+  uses = cellfun(@(w) w(2:end), words, 'UniformOutput', false);
+end
+
+% The names in one of the toolbox's other lists, kept with its version in
 % cmake/toolbox.cmake for every build and package.
 function names = toolbox_list(root, list)
   text = fileread(fullfile(root, 'cmake', 'toolbox.cmake'));
@@ -90,7 +102,7 @@ function flags = flags_from(root, file)
   flags = strjoin(lines, ' ');
 end
 
-function build_octave(root, outdir, name, sources)
+function build_octave(root, outdir, name, ~, sources)
   export_list = 'cmake/exports.map';  % relative to the folder the build runs in
   % mkoctfile takes its flags from the environment: the user's own if set,
   % else Octave's defaults; ours come after them and so prevail.
@@ -161,7 +173,7 @@ end
 % MATLAB's mex links in its own mexfilerequiredapiversion; the define makes
 % the gateway leave its own out. Not tried here: no MATLAB on the machines
 % these functions are developed on.
-function build_matlab(root, outdir, name, sources)
+function build_matlab(root, outdir, name, uses, sources)
   compiler = mex.getCompilerConfigurations('C++', 'Selected');
   if strncmpi(compiler.ShortName, 'MSVC', 4)
     flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
@@ -174,7 +186,7 @@ function build_matlab(root, outdir, name, sources)
   if isunix && ~ismac
     flags{end+1} = ['LDFLAGS=$LDFLAGS ' flags_from(root, 'linux_link_flags.txt')];
   end
-  if isunix && ~ismac && any(strcmp(name, toolbox_list(root, 'TOOLBOX_WAITING')))
+  if isunix && ~ismac && any(strcmp(uses, 'interrupt'))
     % A function that waits needs libut, where MATLAB keeps its interrupt
     % request, as MEX code linked with -lut does; the calls stay weak.
     flags{end+1} = 'LINKLIBS=$LINKLIBS -Wl,--no-as-needed -lut -Wl,--as-needed';

@@ -62,7 +62,7 @@ function(add_mex name)
   target_compile_definitions(${name} PRIVATE MEX_OWN_HOST_DECLARATIONS)
   target_link_options(${name} PRIVATE ${MEX_LINK_OPTIONS})
   target_link_libraries(${name} PRIVATE ${MEX_HOST_LIBRARIES} ${MEX_SYSTEM_LIBRARIES})
-  if(NOT WIN32 AND name IN_LIST TOOLBOX_WAITING)
+  if(NOT WIN32 AND "interrupt" IN_LIST TOOLBOX_USES_${name})
     # libut, beside libmx, needed whether or not the host's libmx brings it
     # in, as MEX code linked with -lut has it; the interrupt calls stay weak
     # references all the same.

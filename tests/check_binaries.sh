@@ -1,26 +1,63 @@
 #!/bin/sh
-# check_binaries.sh SUFFIX DIR SOURCE-DIR "NAME ..."
+# check_binaries.sh SUFFIX DIR SOURCE-DIR FUNCTIONS
 # What the host and a user's machine see of the built extensions: exactly two
-# exports, imports from the host and the kernel only; the host's interrupt
+# exports; imports from the host and the kernel only, each function exactly
+# those that what it uses brings (the table below); the host's interrupt
 # calls (libut's) never imported, only looked up at run time (Windows) or
-# referenced weakly (Linux), where the functions that wait need libut as they
-# need libmx; hasta's sleep only through the kernel's timers (KERNEL32's
-# waitable timers and the system's timer tick; glibc's clock_nanosleep and prctl); prioridad's raise
-# only through the kernel's scheduling calls, with the host's exit call and
-# power throttling looked up at run time (Windows); on Windows the load-anywhere protections, unwind
+# referenced weakly (Linux); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
-# Linux hardened linking and nothing newer than glibc 2.17. fecha reads the
-# system clock and what the system says of it (glibc's adjtimex; KERNEL32's
-# precise clock looked up at run time, its coarse clock and that clock's step).
-# The NAMEs are the extensions, from cmake/toolbox.cmake.
+# Linux hardened linking and nothing newer than glibc 2.17. FUNCTIONS is the
+# list of cmake/toolbox.cmake: NAME:WORD:WORD..., separated by spaces.
 set -u
-suffix=$1 dir=$2 src=$3 names=$4
+suffix=$1 dir=$2 src=$3 functions=$4
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() {  # expect WHAT ACTUAL EXPECTED
     [ "$2" = "$3" ] || fail "$1: got [$2], want [$3]"
 }
 lines() { tr '\n' ' ' | sed 's/ $//'; }
+# What each word of the list brings, besides the counter (clock) and the
+# frame (frame) that every function has: from the host (host: libmx and
+# libmex, the same names on both systems); on Windows from KERNEL32 (kernel);
+# on Linux from glibc (libc), as weak references (weak), and the libraries
+# needed (needed). A word with no row here fails the check.
+#   interrupt  libut's calls looked up at run time (Windows) or weak (Linux),
+#              and the error MATLAB ends an interrupted call with
+#   sleep      only the kernel's timers: KERNEL32's waitable timers and the
+#              system's timer tick; glibc's clock_nanosleep and its timer slack
+#   priority   only the kernel's scheduling calls, with power throttling looked
+#              up at run time (Windows); the host's exit call gives it back
+#   calendar   the system clock and what the system says of it: KERNEL32's
+#              precise clock looked up at run time, its coarse clock and that
+#              clock's step; glibc's adjtimex
+brings='
+clock     kernel QueryPerformanceCounter QueryPerformanceFrequency
+clock     libc   clock_gettime@GLIBC_2.17
+frame     host   mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr
+frame     needed libc.so.6 libmex.so libmx.so
+number    host   mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxIsDouble mxIsSparse
+interrupt host   mexErrMsgIdAndTxt
+interrupt kernel GetModuleHandleW GetProcAddress
+interrupt weak   utIsInterruptPending utSetInterruptPending
+interrupt needed libut.so
+sleep     kernel CloseHandle CreateWaitableTimerExW GetSystemTimeAdjustment SetWaitableTimer WaitForSingleObject
+sleep     libc   clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5
+priority  host   mexAtExit mexErrMsgIdAndTxt
+priority  kernel CloseHandle GetCurrentProcess GetCurrentThread GetCurrentThreadId GetModuleHandleW GetPriorityClass
+priority  kernel GetProcAddress GetThreadPriority OpenThread SetPriorityClass SetThreadPriority
+priority  libc   __errno_location@GLIBC_2.2.5 close@GLIBC_2.2.5 open@GLIBC_2.2.5 read@GLIBC_2.2.5 syscall@GLIBC_2.2.5
+priority  libc   sched_getparam@GLIBC_2.2.5 sched_getscheduler@GLIBC_2.2.5 sched_setscheduler@GLIBC_2.2.5
+calendar  kernel GetModuleHandleW GetProcAddress GetSystemTimeAdjustment GetSystemTimeAsFileTime
+calendar  libc   adjtimex@GLIBC_2.2.5
+'
+# allowed KIND WORD...: what the words bring of that kind, sorted, on one line.
+allowed() {
+    kind=$1
+    shift
+    echo "$brings" | awk -v kind="$kind" -v words=" $* " \
+        '$2 == kind && index(words, " " $1 " ") { for (i = 3; i <= NF; i++) print $i }' | sort -u | lines
+}
+
 # u BYTES FILE OFFSET: the little-endian unsigned integer at OFFSET.
 u() { od -An -t "u$1" -j "$3" -N "$1" --endian=little "$2" | tr -d ' '; }
 
@@ -41,38 +78,19 @@ writable_code() {
     done
 }
 
-host_calls="mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr"
-for name in $names; do
+[ -n "$functions" ] || fail "no functions named"
+names=
+for row in $functions; do
+    name=${row%%:*}
+    names="$names $name"
+    uses="clock frame $(echo "$row" | cut -s -d : -f 2- | tr : ' ')"
+    for word in $uses; do
+        echo "$brings" | grep -q "^$word " || fail "$name uses $word, which this check does not know"
+    done
     file=$dir/$name$suffix
     [ -f "$file" ] || { fail "$file missing"; continue; }
-    want=$host_calls kernel="QueryPerformanceCounter QueryPerformanceFrequency" weak="" libc="clock_gettime@GLIBC_2.17"
-    needed="libc.so.6 libmex.so libmx.so"
-    if [ "$name" != reloj ] && [ "$name" != fecha ]; then  # it reads a number
-        want="mexErrMsgIdAndTxt mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxGetPr mxIsDouble mxIsSparse"
-    fi
-    if [ "$name" = espera ] || [ "$name" = hasta ]; then  # and waits, so it asks the host whether to stop
-        kernel="GetModuleHandleW GetProcAddress $kernel"
-        weak="utIsInterruptPending utSetInterruptPending"
-        needed="$needed libut.so"
-    fi
-    if [ "$name" = hasta ]; then  # and sleeps
-        kernel="CloseHandle CreateWaitableTimerExW GetModuleHandleW GetProcAddress GetSystemTimeAdjustment"
-        kernel="$kernel QueryPerformanceCounter QueryPerformanceFrequency SetWaitableTimer WaitForSingleObject"
-        libc="clock_gettime@GLIBC_2.17 clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5"
-    fi
-    if [ "$name" = prioridad ]; then  # raises the thread's priority, and gives it back when unloaded
-        want="mexAtExit $want"
-        kernel="CloseHandle GetCurrentProcess GetCurrentThread GetCurrentThreadId GetModuleHandleW GetPriorityClass
-                GetProcAddress GetThreadPriority OpenThread $kernel SetPriorityClass SetThreadPriority"
-        kernel=$(echo $kernel)
-        libc="__errno_location@GLIBC_2.2.5 clock_gettime@GLIBC_2.17 close@GLIBC_2.2.5 open@GLIBC_2.2.5 read@GLIBC_2.2.5
-              sched_getparam@GLIBC_2.2.5 sched_getscheduler@GLIBC_2.2.5 sched_setscheduler@GLIBC_2.2.5 syscall@GLIBC_2.2.5"
-        libc=$(echo $libc)
-    fi
-    if [ "$name" = fecha ]; then  # reads the system clock, and what the system says of it
-        kernel="GetModuleHandleW GetProcAddress GetSystemTimeAdjustment GetSystemTimeAsFileTime $kernel"
-        libc="adjtimex@GLIBC_2.2.5 clock_gettime@GLIBC_2.17"
-    fi
+    host=$(allowed host $uses) kernel=$(allowed kernel $uses) libc=$(allowed libc $uses)
+    weak=$(allowed weak $uses) needed=$(allowed needed $uses)
     if [ "$suffix" = .mexw64 ]; then
         dump=$(x86_64-w64-mingw32-objdump -p "$file")
         expect "$name format" "$(x86_64-w64-mingw32-objdump -f "$file" | sed -n 's/.*file format //p')" pei-x86-64
@@ -82,7 +100,7 @@ for name in $names; do
             "KERNEL32.dll libmex.dll libmx.dll"
         imports=$(echo "$dump" | awk '/DLL Name:/ {dll=$3; next} dll && /^\t[0-9a-f]+\t/ {print dll":"$3}')
         expect "$name kernel imports" "$(echo "$imports" | sed -n 's/^KERNEL32.dll://p' | sort | lines)" "$kernel"
-        expect "$name host imports" "$(echo "$imports" | sed -n 's/^libm[ex]*.dll://p' | sort | lines)" "$want"
+        expect "$name host imports" "$(echo "$imports" | sed -n 's/^libm[ex]*.dll://p' | sort | lines)" "$host"
         flags=$(echo "$dump" | sed -n 's/^DllCharacteristics\s*//p')
         # HIGH_ENTROPY_VA 0x20, DYNAMIC_BASE 0x40, NX_COMPAT 0x100
         [ $((0x$flags & 0x160)) -eq $((0x160)) ] || fail "$name DllCharacteristics $flags lacks 0x160"
@@ -106,7 +124,7 @@ for name in $names; do
     else
         expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
             "mexFunction mexfilerequiredapiversion"
-        expect "$name host imports" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$want"
+        expect "$name host imports" "$(nm -D --undefined-only "$file" | awk '$2 ~ /^m[ex]/ {print $2}' | sort | lines)" "$host"
         expect "$name other imports" "$(nm -D --undefined-only "$file" | awk '$1 == "U" && $2 !~ /^m[ex]/ {print $2}' | sort | lines)" \
             "$libc"
         # Weak: null where the host has no such call, instead of a failed load.

@@ -29,7 +29,7 @@ end
 % toolbox) must end in that message, with the row's identifier or none.
 function tables_match_calls(~, root)
   need_sources(root);
-  names = extension_names(root);
+  names = compiled_functions();
   wrong = {};
   for file = {'README.md', fullfile('docs', 'reference.md')}
     rows = table_rows(fullfile(root, file{1}));
@@ -70,7 +70,7 @@ function sources_in_reference(~, root)
     listed = [listed sprintf('%s\n', rows{i}{:})]; %#ok<AGROW>
   end
   wrong = {};
-  for name = extension_names(root)
+  for name = compiled_functions()
     source = fileread(fullfile(root, name{1}, [name{1} '.cpp']));
     source = regexprep(source, '"\s*\n\s*"', '');  % adjacent literals are one string
     texts = regexp(source, ['"(' name{1} '[ :][^"]*)"'], 'tokens');
@@ -145,13 +145,6 @@ function [message, identifier] = message_of_call(call)
     message = err.message;
     identifier = err.identifier;
   end
-end
-
-% The toolbox's compiled functions, as cmake/toolbox.cmake lists them.
-function names = extension_names(root)
-  listed = regexp(fileread(fullfile(root, 'cmake', 'toolbox.cmake')), 'set\(TOOLBOX_EXTENSIONS ([^)]*)\)', ...
-                  'tokens', 'once');
-  names = regexp(strtrim(listed{1}), '\s+', 'split');
 end
 
 % The cells of each row of the tables of messages in a Markdown file, those
