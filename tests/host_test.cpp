@@ -10,7 +10,9 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +22,9 @@
 
 #ifndef EXTENSION_DIR
 #error "EXTENSION_DIR must name the folder of the extensions under test"
+#endif
+#ifndef TOOLBOX_FUNCTIONS
+#error "TOOLBOX_FUNCTIONS must be the list of cmake/toolbox.cmake: NAME:WORD:WORD..., separated by spaces"
 #endif
 
 namespace {
@@ -46,10 +51,6 @@ double earliestEnd(std::uint64_t before, double ms) {
     return asEnd(ticks >= 1.0 ? before + static_cast<std::uint64_t>(ticks) : before);
 }
 
-struct Loaded {
-    host::Extension reloj, espera, hasta, fecha;
-};
-
 // ctest runs host_test a second time as a host without libut's interrupt
 // calls (HOST_TEST_WITHOUT_LIBUT=1, the tests named *WithoutLibut* only): on
 // Linux libmx then finds a libut that lacks them, on Windows none is loaded.
@@ -58,22 +59,51 @@ bool hostWithoutLibut() {
     return without != nullptr && std::strcmp(without, "1") == 0;
 }
 
+// The extension NAME from the folder under test, loaded at its first use and
+// kept loaded, after libut as the host has it.
+const host::Extension& loaded(const std::string& name) {
+    static std::map<std::string, host::Extension> all;
+    if (all.empty() && !hostWithoutLibut()) host::loadLibut();
+    const auto found = all.find(name);
+    if (found != all.end()) return found->second;
+    std::string why;
+    const std::optional<host::Extension> extension =
+        host::loadExtension(std::string(EXTENSION_DIR) + "/" + name + EXTENSION_SUFFIX, why);
+    if (!extension) {
+        ADD_FAILURE() << why;
+        std::abort();
+    }
+    return all.emplace(name, *extension).first->second;
+}
+
+struct Loaded {
+    host::Extension reloj, espera, hasta, fecha;
+};
+
 const Loaded& extensions() {
-    static const Loaded loaded = [] {
-        if (!hostWithoutLibut()) host::loadLibut();
-        auto load = [](const char* name) {
-            std::string why;
-            const std::string path = std::string(EXTENSION_DIR) + "/" + name + EXTENSION_SUFFIX;
-            auto extension = host::loadExtension(path, why);
-            if (!extension) {
-                ADD_FAILURE() << why;
-                std::abort();
-            }
-            return *extension;
-        };
-        return Loaded{load("reloj"), load("espera"), load("hasta"), load("fecha")};
-    }();
-    return loaded;
+    static const Loaded all{loaded("reloj"), loaded("espera"), loaded("hasta"), loaded("fecha")};
+    return all;
+}
+
+// Each compiled function of the list (cmake/toolbox.cmake), for what every
+// one of them shares: a call of it with `inputs` inputs, each 0, is one it
+// accepts ("number": one input, a number), and one more input is refused.
+struct Listed {
+    std::string name;
+    int inputs;
+    std::vector<double> accepted() const { return std::vector<double>(inputs, 0.0); }
+    std::vector<double> oneTooMany() const { return std::vector<double>(inputs + 1, 0.0); }
+};
+
+std::vector<Listed> listedFunctions() {
+    std::vector<Listed> listed;
+    std::istringstream rows(TOOLBOX_FUNCTIONS);
+    for (std::string row; rows >> row;) {
+        const std::size_t colon = std::min(row.find(':'), row.size());
+        const bool readsNumber = (row.substr(colon) + ":").find(":number:") != std::string::npos;
+        listed.push_back({row.substr(0, colon), readsNumber ? 1 : 0});
+    }
+    return listed;
 }
 
 // Owns the input arrays of one call.
@@ -215,13 +245,40 @@ TEST_P(Refused, WrongCountsBeforeAnythingIsCreated) {
     EXPECT_EQ(refused(extensions().fecha, 1, {host::makeDoubles({})}).error, fechaInputs);
 }
 
-TEST(Gateway, NoOutputRequestedStillFillsSlotZero) {
-    for (const host::Extension* e : {&extensions().reloj, &extensions().espera, &extensions().hasta, &extensions().fecha}) {
-        std::vector<mxArray*> inputs;
-        if (e != &extensions().reloj && e != &extensions().fecha) inputs.push_back(host::makeDoubles({0.0}));
-        const host::Outcome outcome = call(*e, 0, inputs);
-        EXPECT_EQ(outcome.created, 1u);
-        EXPECT_GT(value(outcome), 0.0);
+std::vector<mxArray*> scalars(const std::vector<double>& values) {
+    std::vector<mxArray*> arrays;
+    for (double v : values) arrays.push_back(host::makeDoubles({v}));
+    return arrays;
+}
+
+bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+// Every function of the list refuses one input too many, and five outputs
+// (more than the gateway makes), before it creates anything, each with a
+// message of its own; with both wrong, the input message.
+TEST_P(Refused, EveryListedFunctionRefusesWrongCountsBeforeCreatingAnything) {
+    for (const Listed& f : listedFunctions()) {
+        SCOPED_TRACE(f.name);
+        const host::Outcome inputs = refused(loaded(f.name), 1, scalars(f.oneTooMany()));
+        const host::Outcome both = refused(loaded(f.name), 5, scalars(f.oneTooMany()));
+        const host::Outcome outputs = refused(loaded(f.name), 5, scalars(f.accepted()));
+        EXPECT_TRUE(startsWith(inputs.error, f.name + " necesita ")) << inputs.error;
+        EXPECT_EQ(both.error, inputs.error);
+        EXPECT_TRUE(startsWith(outputs.error, f.name + " ") && outputs.error != inputs.error) << outputs.error;
+        for (const host::Outcome* o : {&inputs, &both, &outputs}) EXPECT_EQ(o->created, 0u);
+    }
+}
+
+// A call that asks for no output still gets its first value, in slot 0, as
+// the host's ans: not the zero a result is created with, where a call that
+// asks for one gives a value other than zero.
+TEST(Gateway, EveryListedFunctionFillsSlotZeroWithNoOutputAsked) {
+    for (const Listed& f : listedFunctions()) {
+        SCOPED_TRACE(f.name);
+        const double asked = value(call(loaded(f.name), 1, scalars(f.accepted())));
+        const host::Outcome none = call(loaded(f.name), 0, scalars(f.accepted()));
+        EXPECT_EQ(none.created, 1u);
+        EXPECT_TRUE(value(none) != 0.0 || asked == 0.0) << value(none);
     }
 }
 
@@ -618,8 +675,8 @@ TEST_P(Concurrency, CallsAndRefusalsFromManyThreadsAtOnce) {
 namespace fs = std::filesystem;
 
 // A folder such as users keep extensions in, with spaces, accented letters
-// and other scripts in its name, holding copies of both extensions under
-// test. The name is made here from UTF-8, not passed in from outside, so that
+// and other scripts in its name, holding copies of the extensions under
+// test, each function of the list. The name is made here from UTF-8, not passed in from outside, so that
 // no locale converts it on the way; it goes to the loader as UTF-8.
 class FolderOfManyScripts {
 public:
@@ -628,8 +685,8 @@ public:
         const std::string name = u8"mis extensiones ñandú Ärger Время 計時 " + std::to_string(random());
         folder_ = fs::temp_directory_path() / fs::u8path(name);
         fs::create_directories(folder_);
-        for (const char* function : {"reloj", "espera", "hasta", "fecha"}) {
-            const std::string file = std::string(function) + EXTENSION_SUFFIX;
+        for (const Listed& function : listedFunctions()) {
+            const std::string file = function.name + EXTENSION_SUFFIX;
             fs::copy_file(fs::u8path(EXTENSION_DIR) / file, folder_ / file);
         }
     }
@@ -637,19 +694,13 @@ public:
         std::error_code ignored;
         fs::remove_all(folder_, ignored);
     }
-    std::string extension(const char* function) const {
-        return (folder_ / (std::string(function) + EXTENSION_SUFFIX)).u8string();
+    std::string extension(const std::string& function) const {
+        return (folder_ / (function + EXTENSION_SUFFIX)).u8string();
     }
 
 private:
     fs::path folder_;
 };
-
-std::vector<mxArray*> scalars(const std::vector<double>& values) {
-    std::vector<mxArray*> arrays;
-    for (double v : values) arrays.push_back(host::makeDoubles({v}));
-    return arrays;
-}
 
 // 300 rounds; fewer under valgrind (HOST_TEST_RELOAD_ROUNDS, set where CTest
 // runs it there), where each costs far more and a leak or a bad access shows
@@ -659,30 +710,21 @@ int reloadRounds() {
     return rounds != nullptr && *rounds != '\0' ? std::atoi(rounds) : 300;
 }
 
-struct ReloadCase {
-    const char* name;
-    std::vector<double> inputs, refusedInputs;
-    const char* message;
-};
-
 // As a host clears and reloads extensions: load from the folder above, read
-// the release stamp, call, have a call refused, unload; again and again, with
-// the other ending each round. Each time the extension must start afresh and
-// be gone afterwards.
+// the release stamp, call, have calls refused (one input too many; for a
+// function that reads a number, NaN: espera and hasta refuse it once their
+// result exists), unload; again and again, with the other ending each round,
+// for each function of the list. Each time the extension must start afresh
+// and be gone afterwards.
 TEST(Loading, LoadCallAndUnloadAgainAndAgainFromAFolderOfManyScripts) {
     const FolderOfManyScripts folder;
     const std::size_t liveBefore = standinLiveCount();
-    const ReloadCase cases[] = {
-        {"reloj", {}, {1.0}, "reloj necesita 0 argumento de entrada."},
-        {"espera", {0.01}, {std::nan("")}, "espera cannot wait NaN, Inf or 2^63 counter ticks or more."},
-        {"hasta", {0.0}, {std::nan("")}, "hasta cannot wait until NaN, Inf, -Inf or a time past the counter's last reading."},
-        {"fecha", {}, {1.0}, "fecha necesita 0 argumento de entrada."},
-    };
+    const std::vector<Listed> listed = listedFunctions();
     for (int round = 0; round < reloadRounds(); ++round) {
         const EndBy endBy = round % 2 == 0 ? EndBy::exception : EndBy::longjmp;
-        for (const ReloadCase& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + ", round " + std::to_string(round));
-            const std::string path = folder.extension(c.name);
+        for (const Listed& f : listed) {
+            SCOPED_TRACE(f.name + ", round " + std::to_string(round));
+            const std::string path = folder.extension(f.name);
             ASSERT_FALSE(host::isLibraryLoaded(path));
             std::string why;
             const std::optional<host::Extension> extension = host::loadExtension(path, why);
@@ -691,14 +733,18 @@ TEST(Loading, LoadCallAndUnloadAgainAndAgainFromAFolderOfManyScripts) {
             const host::ApiVersion stamp = host::requiredApiVersion(*extension);
             EXPECT_EQ(stamp.first, 0x2017Bu);  // release 2017b, in hexadecimal digits
             EXPECT_EQ(stamp.second, 0u);
-            value(call(*extension, 1, scalars(c.inputs), endBy));
-            const host::Outcome refusal = call(*extension, 1, scalars(c.refusedInputs), endBy);
-            EXPECT_EQ(refusal.error, c.message);
-            EXPECT_FALSE(refusal.value.has_value());
+            value(call(*extension, 1, scalars(f.accepted()), endBy));
+            std::vector<std::vector<double>> refusedInputs = {f.oneTooMany()};
+            if (f.inputs == 1) refusedInputs.push_back({std::nan("")});
+            for (const std::vector<double>& inputs : refusedInputs) {
+                const host::Outcome refusal = call(*extension, 1, scalars(inputs), endBy);
+                EXPECT_TRUE(startsWith(refusal.error, f.name + " ")) << refusal.error;
+                EXPECT_FALSE(refusal.value.has_value());
+            }
             host::unloadExtension(*extension);
         }
     }
-    for (const ReloadCase& c : cases) EXPECT_FALSE(host::isLibraryLoaded(folder.extension(c.name))) << c.name;
+    for (const Listed& f : listed) EXPECT_FALSE(host::isLibraryLoaded(folder.extension(f.name))) << f.name;
     EXPECT_EQ(standinLiveCount(), liveBefore);
 }
 
