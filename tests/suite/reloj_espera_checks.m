@@ -11,6 +11,7 @@ function [checks, setup] = reloj_espera_checks()
     'every result is one real double, also with no output asked', @one_double
     'reloj never goes back',                                       @never_back
     'one time scale: espera ends at least its duration after reloj', @one_scale
+    'another program''s monotonic clock reads between two reloj()',  @other_program
     'espera refuses what is not a duration it can wait',           @refused_inputs
     'durations that ask for no wait return at once',               @no_wait
     'the first element, or its real part, is the duration',        @first_element
@@ -74,6 +75,44 @@ function one_scale(~)
   t2 = reloj();
   assert(t1 - t0 >= 10, 'espera(10) ended %g ms after the reloj() before it', t1 - t0);
   assert(t2 >= t1, 'reloj() after espera read %g ms before the end of the wait', t1 - t2);
+end
+
+% Python's time.monotonic_ns(), read by a program the host starts, between
+% two reloj() calls: where Python says its clock is the one reloj reads here,
+% which other programs stamp their data with. A Python that reads another
+% clock (GetTickCount64 before 3.13 on Windows), or none that runs, is a skip.
+function other_program(~)
+  if ispc()
+    system_name = 'Windows';
+    same = 'QueryPerformanceCounter()';
+  elseif ismac()
+    system_name = 'macOS';
+    same = 'mach_absolute_time()';   % CLOCK_UPTIME_RAW counts it
+  else
+    system_name = 'Linux';
+    same = 'clock_gettime(CLOCK_MONOTONIC)';
+  end
+  code = '"import time; print(time.get_clock_info(''monotonic'').implementation); print(time.monotonic_ns())"';
+  tried = {};
+  for program = {'python3', 'python'}
+    t0 = reloj();
+    [status, out] = system([program{1} ' -E -S -c ' code ' 2>&1']);
+    t1 = reloj();
+    lines = strtrim(strsplit(strtrim(out), char(10)));
+    if status ~= 0 || numel(lines) ~= 2
+      tried{end + 1} = sprintf('%s (status %d: %s)', program{1}, status, lines{1}); %#ok<AGROW>
+      continue;
+    end
+    if ~strcmp(lines{1}, same)
+      error('suite:skip', '%s''s monotonic clock is %s, not %s, which reloj reads on %s', program{1}, lines{1}, ...
+            same, system_name);
+    end
+    ms = str2double(lines{2}) / 1e6;
+    assert(t0 <= ms && ms <= t1, '%s read %.17g ms, outside the reloj() readings around it, %.17g and %.17g', ...
+           program{1}, ms, t0, t1);
+    return;
+  end
+  error('suite:skip', 'no Python here that gives its monotonic clock: %s', strjoin(tried, '; '));
 end
 
 % Each refused call must leave the host running: the next row calls again.
