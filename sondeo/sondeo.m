@@ -12,6 +12,9 @@ function r = sondeo(seconds, varargin)
 %   script timing itself with reloj, espera and hasta gets on this machine,
 %   next to tic, toc and pause, then prints a short table and a verdict:
 %
+%   - The clock: the counter every figure is read on, which reloj, espera,
+%     hasta and fecha read: QueryPerformanceCounter on Windows,
+%     CLOCK_MONOTONIC on Linux, CLOCK_UPTIME_RAW on macOS.
 %   - Calls: what a call of reloj(), tic and toc(id) costs (the median over
 %     batches of calls), and the shortest interval seen between the readings
 %     of two successive reloj() or toc(id) calls. A script cannot time
@@ -74,6 +77,7 @@ function r = sondeo(seconds, varargin)
 %   Returns a struct; times in microseconds unless the name says otherwise:
 %     seconds        the time asked for; elapsed_s, the time measuring took
 %     platform       'MATLAB R20..' or 'Octave ..'
+%     clock          the counter measured, as 'CLOCK_MONOTONIC (Linux)'
 %     durations_ms   [0.1 1 10], the d of the waits
 %     reloj_cost_us, tic_cost_us, toc_cost_us   cost of one call (median)
 %     reloj_min_interval_us, toc_min_interval_us   shortest interval seen
@@ -170,6 +174,7 @@ function res = measure(seconds, in_octave)
   else
     res.platform = ['MATLAB R' version('-release')];
   end
+  res.clock = counter_name();
   res.durations_ms = [0.1 1 10];
 
   % The first calls load the extensions and the interpreter's code: not
@@ -228,6 +233,17 @@ function res = measure(seconds, in_octave)
   end
 end
 
+% The counter reloj reads on this system (macOS answers isunix too).
+function name = counter_name()
+  if ispc()
+    name = 'QueryPerformanceCounter (Windows)';
+  elseif ismac()
+    name = 'CLOCK_UPTIME_RAW (macOS)';
+  else
+    name = 'CLOCK_MONOTONIC (Linux)';
+  end
+end
+
 % N calls of fecha: the median and worst of their incierto, and what the last
 % said of the system clock.
 function f = clock_pairs(n)
@@ -282,8 +298,9 @@ end
 
 % A run handed back to be shown again must hold every figure sondeo returns
 % (its verdict is made afresh from them). One from release 1.2.0, before
-% prioridad, has no priority part, and one from before fecha no part for
-% the system clock: each is shown without it.
+% prioridad, has no priority part, one from before fecha no part for the
+% system clock, and one from 1.4.0 or before no line naming its counter:
+% each is shown without it.
 function res = checked_run(res)
   w = ways();
   fields = [{'seconds', 'platform', 'durations_ms', 'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', ...
@@ -299,6 +316,9 @@ function res = checked_run(res)
          && ischar(p.message);
     ok = ok && (~p.allowed || (isstruct(p.espera) && all(isfield(p.espera, waits)) ...
                                && isstruct(p.hasta) && all(isfield(p.hasta, waits))));
+  end
+  if ok && isfield(res, 'clock')
+    ok = ischar(res.clock) && size(res.clock, 1) == 1;
   end
   if ok && isfield(res, 'fecha')
     f = res.fecha;
@@ -647,7 +667,11 @@ end
 
 % The table and the verdict, from the figures in RES alone.
 function print_table(res)
-  fprintf('sondeo: %.1f s on %s\n\n', res.elapsed_s, res.platform);
+  fprintf('sondeo: %.1f s on %s\n', res.elapsed_s, res.platform);
+  if isfield(res, 'clock')
+    fprintf('  clock: %s, which reloj, espera, hasta and fecha read\n', res.clock);
+  end
+  fprintf('\n');
   calls = {
     % call      its cost         the shortest interval between two ('' for none)
     'reloj()',  'reloj_cost_us', 'reloj_min_interval_us'

@@ -12,6 +12,7 @@ function [checks, setup] = sondeo_checks()
     'sondeo returns every field, each cost a positive number',       @fields
     'lateness: every wait kept, percentiles of nearest rank',        @lateness
     'fixed figures: the table and the verdict, exactly',             @fixed_table
+    'fixed figures: the counter named under the title, if the run has it', @fixed_counter
     'fixed figures: the verdict for each kind of machine',           @fixed_verdicts
     'gaps: over a threshold of 10, 20, 50 ... us, counts that agree', @gaps
     'sondeo keeps to the time asked',                                @time_budget
@@ -54,10 +55,14 @@ end
 
 function fields(~, runs)
   r = runs.r;
-  want = {'seconds'; 'elapsed_s'; 'platform'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us'; 'toc_cost_us';
-          'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps'; 'verdict'; 'priority';
-          'fecha'};
+  want = {'seconds'; 'elapsed_s'; 'platform'; 'clock'; 'durations_ms'; 'reloj_cost_us'; 'tic_cost_us';
+          'toc_cost_us'; 'reloj_min_interval_us'; 'toc_min_interval_us'; 'espera'; 'hasta'; 'pause'; 'gaps';
+          'verdict'; 'priority'; 'fecha'};
   assert(isequal(sort(fieldnames(r)), sort(want)), 'fields: %s', strjoin(fieldnames(r)', ', '));
+  % The counter of this system: a Mac answers isunix too.
+  systems = {ispc(), '(Windows)'; ismac(), '(macOS)'; true, '(Linux)'};
+  system_name = systems{find([systems{:, 1}], 1), 2};
+  assert(ischar(r.clock) && ends_with(r.clock, [' ' system_name]), 'clock [%s] on %s', r.clock, system_name);
   assert(isequal(r.seconds, 2) && isequal(r.durations_ms, [0.1 1 10]), 'seconds %g, durations %s', ...
          r.seconds, mat2str(r.durations_ms));
   for f = {'reloj_cost_us', 'tic_cost_us', 'toc_cost_us', 'reloj_min_interval_us', 'toc_min_interval_us'}
@@ -165,6 +170,29 @@ function fixed_table(~, ~)
          'returned verdict: %s', shown.verdict);
 end
 
+% The counter a run was read on, under the title; a run from before sondeo
+% named it (as the fixed run) shows no such line.
+function fixed_counter(~, ~)
+  cases = {
+    % clock                              line 2
+    'QueryPerformanceCounter (Windows)', ['  clock: QueryPerformanceCounter (Windows), which reloj, espera, hasta ' ...
+                                          'and fecha read']
+    [],                                  ''
+  };
+  for i = 1:size(cases, 1)
+    r = fixed_run();
+    if ~isempty(cases{i, 1})
+      r.clock = cases{i, 1};
+    end
+    out = evalc('sondeo(r, ''plot'', false);');
+    lines = strsplit(out, char(10), 'CollapseDelimiters', false)';
+    want = {'sondeo: 10.1 s on Octave 7.3.0'; cases{i, 2}};
+    assert(isequal(lines(1:2), want), 'case %d: [%s]', i, strjoin(lines(1:2)', '] ['));
+    assert(strcmp(lines{3 + ~isempty(cases{i, 1})}, '  call          cost, us   shortest interval between calls, us'), ...
+           'case %d: the calls do not follow', i);
+  end
+end
+
 % A 99th percentile only for durations with 100 waits, a row with "-" for
 % one not taken, and a sentence on the processor for each kind of gaps.
 function fixed_verdicts(~, ~)
@@ -236,7 +264,7 @@ end
 
 function printed(~, runs)
   out = runs.out;
-  for part = {'reloj()', 'tic', 'toc(id)', 'shortest interval between calls', 'processor away', 'fecha', ...
+  for part = {'reloj()', 'tic', 'toc(id)', 'shortest interval between calls', 'processor away', 'fecha', 'clock: ', ...
               ['written to ' runs.png]}
     assert(~isempty(strfind(out, part{1})), 'not printed: [%s]', part{1});
   end
@@ -303,6 +331,7 @@ function bad_arguments(~, ~)
     {1, 'file', ['a.png'; 'b.png']},            file_msg
     {1, 'file', fullfile(tempname(), 'x.png')}, 'there is no folder'
     {struct('seconds', 10)},                    'one that sondeo returned'
+    {setfield(fixed_run(), 'clock', 5)},        'one that sondeo returned'
   };
   started = tic();
   wrong = {};
