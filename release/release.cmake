@@ -63,7 +63,7 @@ function(summary_of name out)
 endfunction()
 
 set(functions ${TOOLBOX_EXTENSIONS} ${TOOLBOX_SCRIPTS})
-set(title "Sub-millisecond timing: a performance-counter clock, a busy wait, a wait until a time, a raised priority, the calendar read with the counter")
+set(title "Sub-millisecond timing for scripts that run experiments or drive hardware")
 
 # The user's README: the top of the project's README, down to the line that
 # ends the user's part.
@@ -108,8 +108,15 @@ file(WRITE ${matlab}/Contents.m "${contents}")
 
 # Octave: a package that pkg install builds with Octave's own mex command,
 # through build_mex.m; the help files go beside the extensions afterwards.
+# Its description, what it is for and then each function's summary, as
+# Contents.m has them.
 set(octave ${stage}/octave/${name_version})
 set(src ${octave}/src)
+set(description "For scripts that need timing finer than pause can give:")
+foreach(name ${functions})
+  summary_of(${name} summary)
+  string(APPEND description "\n ${name} - ${summary}")
+endforeach()
 configure_file(${TOOLBOX_ROOT}/release/DESCRIPTION.in ${octave}/DESCRIPTION @ONLY)
 configure_file(${TOOLBOX_ROOT}/LICENSE ${octave}/COPYING COPYONLY)
 configure_file(${TOOLBOX_ROOT}/NEWS.md ${octave}/NEWS COPYONLY)
