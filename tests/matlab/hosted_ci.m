@@ -18,8 +18,8 @@ function hosted_ci(job, varargin)
 %
 %   Relative paths start from the current folder, where the workflow starts
 %   MATLAB: the checkout. The suite runs from a fresh folder outside the
-%   sources, as in a user's session: in the checkout, MATLAB would see the
-%   folders reloj/, espera/, hasta/ and prioridad/ of the sources.
+%   sources, as in a user's session: in the checkout, MATLAB would see each
+%   function's folder of the sources (reloj/ and so on).
 
   root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
   addpath(fullfile(root, 'tests', 'suite'), fullfile(root, 'release'));

@@ -13,33 +13,9 @@ function failures = test_archive(zip, release)
   folder = fullfile(work, 'reloj-espera');
   addpath(folder);
   install = ['pkg install reloj-espera-' release '.tar.gz'];
-  calls = {
-    % call                       function
-    'reloj()',                   'reloj'
-    't = reloj();',              'reloj'
-    'reloj(1)',                  'reloj'
-    'espera(1)',                 'espera'
-    't = espera(5);',            'espera'
-    'espera()',                  'espera'
-    '[a, b] = espera(1, 2);',    'espera'
-    't = hasta(5);',             'hasta'
-    '[t, utc] = fecha();',       'fecha'
-  };
-  for i = 1:size(calls, 1)
-    err = [];
-    try
-      eval(calls{i, 1});
-    catch err
-    end
-    if isempty(err)
-      fprintf('%s: no error\n', calls{i, 1});
-      failures = failures + 1;
-    elseif ~strcmp(err.identifier, [calls{i, 2} ':noCompiledFunction']) ...
-        || isempty(strfind(err.message, folder)) || isempty(strfind(err.message, install))
-      fprintf('%s: %s [%s]\n', calls{i, 1}, err.identifier, err.message);
-      failures = failures + 1;
-    end
-  end
+  % Each compiled function, its help, and calls of it as a script may make
+  % them: with and without outputs and inputs.
+  shapes = {'%s()', 't = %s();', '%s(1)', '[a, b] = %s(1, 2);'};
   for name = compiled_functions()
     file = fullfile(folder, [name{1} '.m']);
     if ~strcmp(which(name{1}), file)
@@ -48,6 +24,22 @@ function failures = test_archive(zip, release)
     elseif ~strcmp(help(name{1}), help_block(file))
       fprintf('help %s is not the help text of %s:\n%s\n', name{1}, file, help(name{1}));
       failures = failures + 1;
+    end
+    for shape = shapes
+      call = sprintf(shape{1}, name{1});
+      err = [];
+      try
+        eval(call);
+      catch err
+      end
+      if isempty(err)
+        fprintf('%s: no error\n', call);
+        failures = failures + 1;
+      elseif ~strcmp(err.identifier, [name{1} ':noCompiledFunction']) ...
+          || isempty(strfind(err.message, folder)) || isempty(strfind(err.message, install))
+        fprintf('%s: %s [%s]\n', call, err.identifier, err.message);
+        failures = failures + 1;
+      end
     end
   end
   rmpath(folder);

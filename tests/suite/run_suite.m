@@ -1,7 +1,6 @@
 function failures = run_suite(folder)
-% run_suite  The checks of reloj, espera, hasta, prioridad, fecha and sondeo, and of
-% what the README and docs/reference.md say of them, in MATLAB and GNU Octave
-% alike.
+% run_suite  The checks of the toolbox's functions, and of what the README and
+% docs/reference.md say of them, in MATLAB and GNU Octave alike.
 %
 %   run_suite(FOLDER) puts FOLDER first on the path, makes sure that the
 %   compiled functions are those in it, runs every check against
