@@ -547,17 +547,24 @@ end
 function s = summary(late_us)
   s.waits = cellfun(@numel, late_us);
   s.median_us = cellfun(@(x) nearest_rank(x, 0.5), late_us);
-  % Below 100 waits the 99th percentile would be the worst wait.
   s.p99_us = cellfun(@(x) nearest_rank(x, 0.99), late_us);
-  s.p99_us(s.waits < 100) = NaN;
   s.worst_us = cellfun(@max, late_us);
   s.late_us = late_us;
 end
 
-% The smallest value with at least share P of all values at or below it.
+% The smallest value with at least share P of all values at or below it. A
+% share of the tail that would leave no value above it (the 99th percentile of
+% fewer than 100) would only repeat the worst: NaN. make bench reads this very
+% definition from this file (bench/summarise.m), so that its figures and
+% sondeo's are reckoned alike.
 function v = nearest_rank(values, p)
   sorted = sort(values);
-  v = sorted(max(1, ceil(p * numel(sorted))));
+  n = numel(sorted);
+  if p > 0.5 && n * (1 - p) < 1 - 1e-9
+    v = NaN;
+  else
+    v = sorted(max(1, ceil(p * n)));
+  end
 end
 
 % The answer to "how late will my steps of d ms end?", for each d with
