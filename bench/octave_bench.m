@@ -5,7 +5,7 @@
 ## pause(d/1000) for d = 0.1, 1 and 10 ms, what one reloj() call costs next to
 ## tic and toc, and the gaps in reading reloj. MEXDIR holds reloj.mex,
 ## espera.mex and hasta.mex; OUTDIR receives
-## samples_octave.csv (every wait, for `lateness --samples octave`),
+## samples_octave.csv (every wait),
 ## octave_cost.csv and octave_gaps.csv. SCALE multiplies sondeo's 10 seconds
 ## (default 1).
 

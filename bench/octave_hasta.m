@@ -12,8 +12,8 @@
 ## a long spin starts behind the scheduler. Each wait gives two latenesses:
 ## its own, the time it returned minus the deadline, and the host's, reloj()
 ## after the call minus the deadline. Every wait goes to samples_octave_hasta.csv
-## (platform: the machine and level), for `lateness --samples octave_hasta`;
-## each block's processor time (cputime) and wall time to hasta_blocks.csv.
+## (platform: the machine and level); each block's processor time (cputime)
+## and wall time to hasta_blocks.csv.
 ##
 ## Where prioridad is refused, the blocks at level 1 are left out, and
 ## hasta_refused.txt says why. The level is given back as found, also on an
@@ -44,13 +44,17 @@ function octave_hasta (mexdir, refdir, outdir, scale, hogs)
   durations = [10 100];
   per_block = [50 20];
   rounds = max (2, 2 * round (3 * scale));
-  ways = {"hasta", @(t) hasta (t); "reference", @(t) hasta_ref (t)};
+  ## Each way: its name, its call, and the conditions it runs in (all where
+  ## none are named, as in "loaded level 1").
+  ways = {"hasta", @(t) hasta (t), {}; "reference", @(t) hasta_ref (t), {}};
   samples = fopen (fullfile (outdir, "samples_octave_hasta.csv"), "w");
   fprintf (samples, "platform,wait,duration_ms,lateness_us\n");
   blocks = fopen (fullfile (outdir, "hasta_blocks.csv"), "w");
   fprintf (blocks, "machine,level,way,duration_ms,round,waits,wall_s,cpu_s\n");
   for c = 1:rows (conditions)
     [machine, level] = conditions{c, :};
+    platform = sprintf ("%s level %d", machine, level);
+    here = find (cellfun (@(only) isempty (only) || any (strcmp (only, platform)), ways(:, 3)))';
     if (strcmp (machine, "loaded"))
       signal_all (hogs, SIG ().CONT);
     endif
@@ -61,9 +65,9 @@ function octave_hasta (mexdir, refdir, outdir, scale, hogs)
       d = durations(k);
       n = per_block(k);
       for r = 1:rounds
-        order = [1 2];
+        order = here;
         if (mod (r, 2) == 0)
-          order = [2 1];
+          order = fliplr (here);
         endif
         for w = order
           wait = ways{w, 2};
@@ -81,7 +85,6 @@ function octave_hasta (mexdir, refdir, outdir, scale, hogs)
           wall = (reloj () - t0) / 1000;
           cpu = cputime () - c0;
           fprintf (blocks, "%s,%d,%s,%g,%d,%d,%.4f,%.4f\n", machine, level, ways{w, 1}, d, r, n, wall, cpu);
-          platform = sprintf ("%s level %d", machine, level);
           fprintf (samples, [platform "," ways{w, 1} " own,%g,%.4f\n"], [repmat(d, 1, n); 1000 * own]);
           fprintf (samples, [platform "," ways{w, 1} " by reloj(),%g,%.4f\n"], [repmat(d, 1, n); 1000 * host]);
         endfor

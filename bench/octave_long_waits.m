@@ -8,12 +8,13 @@
 ##   Each is timed from reloj() just before the call (plus d: the deadline):
 ##   espera and hasta to the end they return, pause, which returns none, to
 ##   reloj() just after it. Every wait goes to samples_octave_long.csv, as
-##   octave_bench's do, for `lateness --samples octave_long`, so make bench
-##   tables and plots them alike.
-## - The processor time each way takes, by cputime around each call, as a
-##   share of the time waited, for each d: octave_cpu_share.csv.
+##   octave_bench's do, so that make bench tables and plots them alike.
+## - The processor time each way takes, by cputime around each call, summed
+##   for each d: octave_cpu_share.csv (bench/summarise.m makes it a share of
+##   the time waited).
 ## - Processor time of a one-second wait: espera(1000), hasta(reloj() + 1000)
-##   and pause(1), five runs of each in turns: octave_cpu.csv.
+##   and pause(1), five runs of each in turns, each run a line of
+##   octave_cpu.csv.
 ##
 ## MEXDIR holds reloj.mex, espera.mex and hasta.mex. SCALE multiplies the
 ## number of waits (default 1: about a minute in all).
@@ -36,7 +37,7 @@ function octave_long_waits (mexdir, outdir, scale)
   counts = ceil (scale * [1000 300 100]);
   samples = fopen (fullfile (outdir, "samples_octave_long.csv"), "w");
   shares = fopen (fullfile (outdir, "octave_cpu_share.csv"), "w");
-  fprintf (shares, "wait,duration_ms,waits,cpu_pct\n");
+  fprintf (shares, "wait,duration_ms,waits,cpu_s\n");
   for k = 1:numel (durations)
     d = durations(k);
     n = counts(k);
@@ -59,7 +60,7 @@ function octave_long_waits (mexdir, outdir, scale)
     endfor
     for w = 1:numel (names)
       write_samples (samples, names{w}, d, 1000 * late(w, :));
-      fprintf (shares, "%s,%g,%d,%.2f\n", names{w}, d, n, 100 * sum (cpu(w, :)) / (n * d / 1000));
+      fprintf (shares, "%s,%g,%d,%.6f\n", names{w}, d, n, sum (cpu(w, :)));
     endfor
   endfor
   fclose (samples);
@@ -69,18 +70,13 @@ function octave_long_waits (mexdir, outdir, scale)
   runs = 5;
   waits = {"espera(1000)", @() espera(1000); "hasta(reloj()+1000)", @() hasta(reloj() + 1000); ...
            "pause(1)", @() pause(1)};
-  cpu = zeros (runs, rows (waits));
-  wall = zeros (runs, rows (waits));
+  out = fopen (fullfile (outdir, "octave_cpu.csv"), "w");
+  fprintf (out, "wait,cpu_s,wall_s\n");
   for i = 1:runs
     for w = 1:rows (waits)
-      [cpu(i, w), wall(i, w)] = cost_of (waits{w, 2});
+      [cpu, wall] = cost_of (waits{w, 2});
+      fprintf (out, "%s,%.6f,%.6f\n", waits{w, 1}, cpu, wall);
     endfor
-  endfor
-  out = fopen (fullfile (outdir, "octave_cpu.csv"), "w");
-  fprintf (out, "wait,runs,cpu_s_median,cpu_s_min,cpu_s_max,wall_s_median\n");
-  for w = 1:rows (waits)
-    fprintf (out, "%s,%d,%.3f,%.3f,%.3f,%.3f\n", waits{w, 1}, runs, median (cpu(:, w)), min (cpu(:, w)),
-             max (cpu(:, w)), median (wall(:, w)));
   endfor
   fclose (out);
 endfunction

@@ -12,9 +12,9 @@
 ##
 ## Lateness as everywhere in make bench: reloj() after the call minus the
 ## deadline (the reloj() before the call plus 10). Every wait goes to
-## samples_octave_priority.csv (platform: idle or loaded), for
-## `lateness --samples octave_priority`; each block's share of the time the
-## virtual machine's host took the processors away (steal, in /proc/stat) to
+## samples_octave_priority.csv (platform: the machine and level, as in
+## "loaded level 1"); each block's share of the time the virtual machine's
+## host took the processors away (steal, in /proc/stat) to
 ## priority_blocks.csv.
 ##
 ## Where prioridad is missing or the system refuses level 1, the blocks at
@@ -84,10 +84,8 @@ function octave_priority (mexdir, outdir, scale, hogs)
                  100 * (steal1 - steal0) / (all1 - all0));
         names = {"espera(10)", "hasta(reloj()+10)"};
         for w = 1:2
-          for i = 1:turns
-            fprintf (samples, "%s,%s at level %d,%g,%.4f\n", machines{m}, names{w}, level, d,
-                     1000 * late(w, i));
-          endfor
+          fprintf (samples, sprintf ("%s level %d,%s,%%g,%%.4f\n", machines{m}, level, names{w}),
+                   [repmat(d, 1, turns); 1000 * late(w, :)]);
         endfor
       endfor
       if (m == 2)

@@ -3,8 +3,8 @@
 ## Every wait's lateness, LATE_US in microseconds, of one way of waiting at a
 ## duration of D ms, as lines of the open samples file FILE
 ## (platform,wait,duration_ms,lateness_us, the platform "octave"), which
-## `lateness --samples` summarises as it does its own waits. The first call on
-## a file writes its header line.
+## bench/summarise.m reads as it does every other wait. The first call on a
+## file writes its header line.
 
 function write_samples (file, way, d, late_us)
   if (ftell (file) == 0)
