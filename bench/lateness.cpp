@@ -22,8 +22,8 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "timing/clock.hpp"
