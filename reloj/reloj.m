@@ -6,9 +6,12 @@ function varargout = reloj(varargin)
 %   Returns the present reading of the performance counter as a 1x1 double,
 %   in counter milliseconds: the reading divided by the counter's frequency,
 %   times 1000. The scale counts from the counter's own origin (usually when
-%   the machine started), not from the wall clock, so only differences between
-%   results mean anything. espera returns its end times on the same scale: a
-%   result of one can be subtracted from a result of the other.
+%   the machine started), not from the wall clock: subtract one result from
+%   another, and let fecha put a result on the system clock. espera, hasta
+%   and fecha give their times on the same scale. On Linux and Windows the
+%   counter is the monotonic clock other programs read (C++'s steady_clock),
+%   so t / 1000 is a Lab Streaming Layer timestamp on this machine; on macOS
+%   it is not (docs/reference.md says how to line the two up there).
 %
 %   Successive results never decrease. The counter ticks every nanosecond on
 %   Linux and usually every 100 ns on Windows.

@@ -15,6 +15,9 @@ namespace timing {
 //   Windows: QueryPerformanceCounter.
 //   Linux:   CLOCK_MONOTONIC in nanoseconds.
 //   macOS:   CLOCK_UPTIME_RAW in nanoseconds, mach_absolute_time's count.
+// On Windows and Linux the C++ library's steady clock reads the same clock,
+// which other programs stamp their data with; on macOS it does not (libc++
+// reads CLOCK_MONOTONIC_RAW there). tests/steady_clock_test.cpp holds to it.
 std::uint64_t readCounter();
 
 // Ticks per second of readCounter; nonzero and constant while the system
