@@ -87,26 +87,37 @@ end
 % as a user pastes it: a block that defines a function is saved as that
 % function's file first, as the text says to. A block that raises the
 % priority where the system does not allow it is passed over, saying so.
+%
+% Each file goes into a folder of its own, which joins the path only then,
+% so that the host reads it whole. In a folder already on the path a new
+% file is found only if the host sees the folder change, and Octave
+% compares the folder's time, in whole seconds, with its own finer clock,
+% which the file system's trails by up to a tick: a file written just after
+% the folder was read, as a second began, can be stamped with the second
+% before and go unseen ('docs_example_1' undefined).
 function examples_run(~, root)
   need_sources(root);
-  folder = tempname();
-  mkdir(folder);
-  addpath(folder);
-  cleanup = onCleanup(@() remove_folder(folder));
+  parent = tempname();
+  mkdir(parent);
+  cleanup = onCleanup(@() remove_folders(parent));
   refused = 0;
   count = 0;
   for file = {'README.md', fullfile('docs', 'reference.md')}
     blocks = regexp(fileread(fullfile(root, file{1})), '```matlab\r?\n(.*?)```', 'tokens');
     for k = 1:numel(blocks)
       code = blocks{k}{1};
+      folder = tempname(parent);
+      mkdir(folder);
       defined = regexp(code, '^\s*function\s+(?:\w+\s*=\s*|\[[^\]]*\]\s*=\s*)?(\w+)', 'tokens', 'once');
       if ~isempty(defined)
         write_file(fullfile(folder, [defined{1} '.m']), code);
+        addpath(folder);
         continue;
       end
       count = count + 1;
       script = sprintf('docs_example_%d', count);  % a name of its own: hosts keep files they have read
       write_file(fullfile(folder, [script '.m']), code);
+      addpath(folder);
       err = run_script(script);
       if isempty(err)
         continue;
@@ -127,7 +138,6 @@ end
 % ended in, or [].
 function err = run_script(script)
   err = [];
-  rehash();
   level = prioridad();
   try
     evalc(script);
@@ -188,7 +198,13 @@ function write_file(file, text)
   fclose(f);
 end
 
-function remove_folder(folder)
-  rmpath(folder);
-  rmdir(folder, 's');
+% Each folder in parent off the path, and parent gone, with what is in it.
+function remove_folders(parent)
+  folders = dir(parent);
+  for i = 1:numel(folders)
+    if folders(i).isdir && ~any(strcmp(folders(i).name, {'.', '..'}))
+      rmpath(fullfile(parent, folders(i).name));
+    end
+  end
+  rmdir(parent, 's');
 end
