@@ -5,9 +5,10 @@
 # Node.js and npm run the check of the CI workflows (its linter comes from
 # npm's registry); any node on the PATH will do. debootstrap makes the root
 # file systems of other Debian releases' Octave (unshare and flock, used with
-# it, are in util-linux).
+# it, are in util-linux). lld-14 has the Mach-O linker of the macOS builds
+# (cmake/macos.cmake), whose Mac headers come from npm's registry.
 set -eu
-packages="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind
+packages="cmake ninja-build g++ clang libclang-rt-14-dev lld-14 libgtest-dev libbenchmark-dev valgrind
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
   octave octave-dev gnuplot-nox fonts-freefont-otf zip unzip
   debootstrap util-linux"

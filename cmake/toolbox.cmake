@@ -65,6 +65,10 @@ function(toolbox_help_file name dir)
                  ${TOOLBOX_ROOT}/${name}/${name}.m ${TOOLBOX_ROOT}/cmake/missing_compiled.m)
   endif()
 endfunction()
+# The oldest macOS the macOS builds state: the first on Apple silicon, and the
+# oldest whose libSystem stub the link here checks their calls against
+# (cmake/macos_sdk.sh). The sources themselves need 10.12.
+set(TOOLBOX_MACOS_MINIMUM 11.0)
 # Functions written in the MATLAB language: NAME/NAME.m.
 set(TOOLBOX_SCRIPTS sondeo)
 # Compiler flags, and linker flags for the Linux and Octave extensions: each
