@@ -1,26 +1,33 @@
 #!/bin/sh
-# check_binaries.sh SUFFIX DIR SOURCE-DIR FUNCTIONS
+# check_binaries.sh SUFFIX DIR SOURCE-DIR FUNCTIONS [MACOS-MINIMUM]
 # What the host and a user's machine see of the built extensions: exactly two
 # exports; imports from the host and the kernel only, each function exactly
 # those that what it uses brings (the table below); the host's interrupt
 # calls (libut's) never imported, only looked up at run time (Windows) or
 # referenced weakly (Linux); on Windows the load-anywhere protections, unwind
 # tables a foreign unwinder can walk and byte-for-byte reproducible builds; on
-# Linux hardened linking and nothing newer than glibc 2.17. FUNCTIONS is the
-# list of cmake/toolbox.cmake: NAME:WORD:WORD..., separated by spaces.
+# Linux hardened linking and nothing newer than glibc 2.17; on macOS
+# (.mexmaca64, .mexmaci64, read by tests/macho.js) a bundle for the
+# architecture that states MACOS-MINIMUM, names MATLAB's libraries as its mex
+# does, with libut weak, has unwind entries for its exports and, for Apple
+# silicon, a valid signature. FUNCTIONS is the list of cmake/toolbox.cmake:
+# NAME:WORD:WORD..., separated by spaces.
 set -u
-suffix=$1 dir=$2 src=$3 functions=$4
+suffix=$1 dir=$2 src=$3 functions=$4 macos=${5:-}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() {  # expect WHAT ACTUAL EXPECTED
     [ "$2" = "$3" ] || fail "$1: got [$2], want [$3]"
 }
 lines() { tr '\n' ' ' | sed 's/ $//'; }
+set_of() { tr '|' '\n' | sed 's/^ *//; /^$/d' | sort -u | tr '\n' ';'; }  # of lines or |-separated entries
 # What each word of the list brings, besides the counter (clock) and the
 # frame (frame) that every function has: from the host (host: libmx and
 # libmex, the same names on both systems); on Windows from KERNEL32 (kernel);
 # on Linux from glibc (libc), as weak references (weak), and the libraries
-# needed (needed). A word with no row here fails the check.
+# needed (needed); on macOS from libSystem (system), and the libraries named
+# (dylibs; weak ones weak-dylibs), the weak references as on Linux. A word
+# with no row here fails the check.
 #   interrupt  libut's calls looked up at run time (Windows) or weak (Linux),
 #              and the error MATLAB ends an interrupted call with
 #   sleep      only the kernel's timers: KERNEL32's waitable timers and the
@@ -33,22 +40,29 @@ lines() { tr '\n' ' ' | sed 's/ $//'; }
 brings='
 clock     kernel QueryPerformanceCounter QueryPerformanceFrequency
 clock     libc   clock_gettime@GLIBC_2.17
+clock     system _clock_gettime_nsec_np
 frame     host   mexErrMsgTxt mxCreateDoubleMatrix_730 mxGetPr
 frame     needed libc.so.6 libmex.so libmx.so
+frame     dylibs /usr/lib/libSystem.B.dylib @rpath/libmex.dylib @rpath/libmx.dylib
+frame     system ___stack_chk_fail ___stack_chk_guard dyld_stub_binder
 number    host   mxGetIr_730 mxGetJc_730 mxGetNumberOfElements mxIsDouble mxIsSparse
 interrupt host   mexErrMsgIdAndTxt
 interrupt kernel GetModuleHandleW GetProcAddress
 interrupt weak   utIsInterruptPending utSetInterruptPending
 interrupt needed libut.so
+interrupt weak-dylibs @rpath/libut.dylib
 sleep     kernel CloseHandle CreateWaitableTimerExW GetSystemTimeAdjustment SetWaitableTimer WaitForSingleObject
 sleep     libc   clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5
+sleep     system _mach_absolute_time _mach_timebase_info _mach_wait_until
 priority  host   mexAtExit mexErrMsgIdAndTxt
 priority  kernel CloseHandle GetCurrentProcess GetCurrentThread GetCurrentThreadId GetModuleHandleW GetPriorityClass
 priority  kernel GetProcAddress GetThreadPriority OpenThread SetPriorityClass SetThreadPriority
 priority  libc   __errno_location@GLIBC_2.2.5 close@GLIBC_2.2.5 open@GLIBC_2.2.5 read@GLIBC_2.2.5 syscall@GLIBC_2.2.5
 priority  libc   sched_getparam@GLIBC_2.2.5 sched_getscheduler@GLIBC_2.2.5 sched_setscheduler@GLIBC_2.2.5
+priority  system _pthread_equal _pthread_get_qos_class_np _pthread_self _pthread_set_qos_class_self_np
 calendar  kernel GetModuleHandleW GetProcAddress GetSystemTimeAdjustment GetSystemTimeAsFileTime
 calendar  libc   adjtimex@GLIBC_2.2.5
+calendar  system _clock_gettime
 '
 # allowed KIND WORD...: what the words bring of that kind, sorted, on one line.
 allowed() {
@@ -121,6 +135,36 @@ for row in $functions; do
         expect "$name TLS directory" "$(echo "$dump" | awk '$1 == "Entry" && $2 == "9" {print $3, $4}')" \
             "0000000000000000 00000000"
         expect "$name writable code" "$(writable_code "$file" | lines)" ""
+    elif [ "$suffix" = .mexmaca64 ] || [ "$suffix" = .mexmaci64 ]; then
+        facts=$(node "$src/tests/macho.js" "$file") || { fail "$name not read"; continue; }
+        field() { echo "$facts" | sed -n "s/^$1 //p" | sort | lines; }
+        arch=arm64
+        [ "$suffix" = .mexmaci64 ] && arch=x86_64
+        expect "$name format" "$(field format)" "bundle $arch"
+        expect "$name oldest macOS" "$(field build | cut -d ' ' -f 1,2)" "minos $macos"
+        expect "$name exports" "$(field export)" "_mexFunction _mexfilerequiredapiversion"
+        # MATLAB's libraries by install name, found through the host's own run
+        # paths; libut weak, with every reference to it: without it, or
+        # without its calls, the file still loads and they are null.
+        libraries=$( {
+            for lib in $(allowed dylibs $uses); do echo "library $lib"; done
+            for lib in $(allowed weak-dylibs $uses); do echo "weak-library $lib"; done; } | set_of)
+        imports=$( {
+            for call in $host; do echo "import @rpath/lib${call%%[A-Z]*}.dylib _$call"; done  # mx... or mex...
+            for call in $(allowed system $uses); do echo "import /usr/lib/libSystem.B.dylib $call"; done
+            for call in $weak; do echo "weak-import @rpath/libut.dylib _$call"; done; } | set_of)
+        expect "$name libraries" "$(echo "$facts" | grep -E '^(weak-)?(library|rpath) ' | set_of)" "$libraries"
+        expect "$name imports" "$(echo "$facts" | grep -E '^(weak-)?import ' | set_of)" "$imports"
+        # The host's error call unwinds the extension's frames: each entry
+        # needs an unwind entry, and none may name a language handler, whose
+        # runtime (libc++abi) the file does not link.
+        expect "$name unwind entries" "$(field unwind)" "_mexFunction _mexfilerequiredapiversion"
+        expect "$name language handlers" "$(field personalities)" 0
+        # Apple silicon loads only signed code: the linker's ad-hoc signature,
+        # each page's hash right. Intel Macs need none.
+        if [ "$arch" = arm64 ] || [ -n "$(field signature)" ]; then
+            expect "$name signature" "$(field signature)" "adhoc linker-signed valid"
+        fi
     else
         expect "$name exports" "$(nm -D --defined-only "$file" | awk '{print $3}' | sort | lines)" \
             "mexFunction mexfilerequiredapiversion"
