@@ -15,8 +15,7 @@
 //   priority_windows.inc  the high priority class, the thread's highest
 //                         priority, and no power throttling where the system
 //                         has that call
-//   priority_macos.inc    the user-interactive quality of service (not yet
-//                         compiled on a Mac)
+//   priority_macos.inc    the user-interactive quality of service
 #pragma once
 
 #if defined(_WIN32)

@@ -24,7 +24,7 @@
 //   sleeper_windows.inc  a high-resolution waitable timer (Windows 10 1803
 //                        and later), else an ordinary one, which wakes on the
 //                        system's timer tick
-//   sleeper_macos.inc    mach_wait_until (not yet compiled on a Mac)
+//   sleeper_macos.inc    mach_wait_until
 #pragma once
 
 #include <cstdint>

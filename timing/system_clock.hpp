@@ -18,7 +18,7 @@
 //   system_clock_linux.inc    CLOCK_REALTIME; adjtimex, read only
 //   system_clock_windows.inc  GetSystemTimePreciseAsFileTime, looked up at run
 //                             time, else GetSystemTimeAsFileTime and its step
-//   system_clock_macos.inc    CLOCK_REALTIME (not yet compiled on a Mac)
+//   system_clock_macos.inc    CLOCK_REALTIME
 #pragma once
 
 #include <cstdint>
