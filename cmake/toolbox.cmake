@@ -14,7 +14,8 @@ file(STRINGS ${TOOLBOX_ROOT}/VERSION TOOLBOX_VERSION LIMIT_COUNT 1)
 #   interrupt  waits, and asks the host whether to stop (gateway/interrupt.hpp);
 #              MATLAB on Linux keeps that request in libut.so, which such a
 #              function then needs as it needs libmx
-#   sleep      sleeps on the system's timer (timing/sleeper.hpp)
+#   sleep      sleeps on the system's timer, and asks the system whether its
+#              thread runs raised (timing/sleeper.hpp)
 #   priority   raises the thread's scheduling priority and gives it back when
 #              the host unloads it (timing/priority.hpp)
 #   calendar   reads the system clock and what the system says of it

@@ -31,7 +31,10 @@ set_of() { tr '|' '\n' | sed 's/^ *//; /^$/d' | sort -u | tr '\n' ';'; }  # of l
 #   interrupt  libut's calls looked up at run time (Windows) or weak (Linux),
 #              and the error MATLAB ends an interrupted call with
 #   sleep      only the kernel's timers: KERNEL32's waitable timers and the
-#              system's timer tick; glibc's clock_nanosleep and its timer slack
+#              system's timer tick; glibc's clock_nanosleep and its timer slack;
+#              and whether the thread runs raised: KERNEL32's priority class
+#              and thread priority, glibc's scheduling policy, the Mac's
+#              quality of service, only read
 #   priority   only the kernel's scheduling calls, with power throttling looked
 #              up at run time (Windows); the host's exit call gives it back
 #   calendar   the system clock and what the system says of it: KERNEL32's
@@ -52,8 +55,9 @@ interrupt weak   utIsInterruptPending utSetInterruptPending
 interrupt needed libut.so
 interrupt weak-dylibs @rpath/libut.dylib
 sleep     kernel CloseHandle CreateWaitableTimerExW GetSystemTimeAdjustment SetWaitableTimer WaitForSingleObject
-sleep     libc   clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5
-sleep     system _mach_absolute_time _mach_timebase_info _mach_wait_until
+sleep     kernel GetCurrentProcess GetCurrentThread GetPriorityClass GetThreadPriority
+sleep     libc   clock_nanosleep@GLIBC_2.17 prctl@GLIBC_2.2.5 sched_getscheduler@GLIBC_2.2.5
+sleep     system _mach_absolute_time _mach_timebase_info _mach_wait_until _pthread_get_qos_class_np _pthread_self
 priority  host   mexAtExit mexErrMsgIdAndTxt
 priority  kernel CloseHandle GetCurrentProcess GetCurrentThread GetCurrentThreadId GetModuleHandleW GetPriorityClass
 priority  kernel GetProcAddress GetThreadPriority OpenThread SetPriorityClass SetThreadPriority

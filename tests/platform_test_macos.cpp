@@ -1,6 +1,7 @@
 // The Mac's platform files on a Mac: the counter's scale, the sleeper's
-// ceiling and wakeups, the system clock, and the priority calls, also where
-// the system refuses them (scripted). A program of its own, without
+// ceiling and wakeups and whether it finds its thread raised, the system
+// clock, and the priority calls, also where the system refuses them
+// (scripted). A program of its own, without
 // GoogleTest, which is not built for the Mac: every macOS build compiles and
 // links it, the hosted workflow's Mac leg runs it. Prints each failed check;
 // exits with 1 if there was any.
@@ -121,13 +122,25 @@ qos_class_t threadQos() {
     return qos;
 }
 
-// Raised and given back, on a thread started at the utility class.
+// Whether the sleeper finds its thread raised, as hasta asks.
+bool sleeperFindsRaised() {
+    const timing::Sleeper sleeper = timing::openSleeper();
+    const bool raised = timing::threadRaised(sleeper);
+    timing::closeSleeper(sleeper);
+    return raised;
+}
+
+// Raised and given back, on a thread started at the utility class; the
+// sleeper says so.
 void* raiseAndGiveBack(void*) {
+    check("priority", "the sleeper finds utility not raised", !sleeperFindsRaised());
     timing::PriorityFound found{};
     check("priority", "raised", timing::raisePriority(found) == nullptr);
     check("priority", "user-interactive while raised", threadQos() == QOS_CLASS_USER_INTERACTIVE);
+    check("priority", "the sleeper finds it raised", sleeperFindsRaised());
     timing::restorePriority(found);
     check("priority", "utility given back", threadQos() == QOS_CLASS_UTILITY);
+    check("priority", "the sleeper finds it given back", !sleeperFindsRaised());
     return nullptr;
 }
 

@@ -13,6 +13,11 @@
 //                              its design, at most: the widest margin worth
 //                              spinning (a later wakeup is the system taking
 //                              the processor away, which a spin suffers too);
+//   threadRaised(sleeper)      whether the thread ran above ordinary ones when
+//                              openSleeper asked the system (prioridad(1), or
+//                              any other way): then wakeups come promptly but
+//                              for the rare late one, which the wait's margin
+//                              remembers longer;
 //   closeSleeper(sleeper)      undoes what openSleeper changed, so that the
 //                              host's thread is left as it was found. Call it
 //                              before the host's error call, which does not
