@@ -15,15 +15,18 @@
 
 namespace {
 
-// How late this process's recent wakeups came, from which hasta's waits learn
-// the margin by which they sleep short of their deadline
-// (timing::WakeupWindow); empty until the first wait. State kept between
-// calls, as only prioridad also keeps: it lives while hasta is loaded, and
-// clearing hasta starts it afresh. Hosts call on one thread; should two waits
-// run at once all the same, each reads a whole window and the last to end
-// leaves its own, hence an atomic: one 64-bit word (timing::packed), which
-// needs no runtime.
-std::atomic<std::uint64_t> learnedWakeups{0};
+// How late this process's wakeups came, from which hasta's waits learn the
+// margin by which they sleep short of their deadline (timing::LearnedWakeups):
+// the window of recent ones, and the longer memory of those while the thread
+// ran raised; empty until the first wait. State kept between calls, as only
+// prioridad also keeps: it lives while hasta is loaded, and clearing hasta
+// starts it afresh. Hosts call on one thread; should two waits run at once all
+// the same, each reads whole values and the last to end leaves its own, hence
+// atomics: each part one 64-bit word (timing::packed), which needs no
+// runtime. The two parts are read and left each on its own; either from
+// another wait is still a whole value, which the rule takes as it comes.
+std::atomic<std::uint64_t> learnedWindow{0};
+std::atomic<std::uint64_t> learnedRaised{0};
 
 const char* refuse(const mxArray* const* inputs) {
     if (gateway::hasFirstDouble(inputs[0])) return nullptr;
@@ -34,14 +37,18 @@ void hasta(const mxArray* const* inputs, double* results) {
     // Read before the wait, so that no host call lies between its readings.
     const double deadlineMs = gateway::firstElement(inputs[0]);
     const timing::Sleeper sleeper = timing::openSleeper();
-    const timing::WakeupWindow learned = timing::unpacked(learnedWakeups.load(std::memory_order_relaxed));
+    const timing::LearnedWakeups learned = {timing::unpacked(learnedWindow.load(std::memory_order_relaxed)),
+                                            timing::unpackedRaised(learnedRaised.load(std::memory_order_relaxed))};
+    const bool raised = timing::threadRaised(sleeper);
     const timing::DeadlineWaitEnd ended = timing::waitUntilOn(
-        deadlineMs, learned, timing::marginCeilingSeconds(sleeper), timing::readCounter, timing::readFrequency,
-        [&](std::uint64_t reading) { timing::sleepUntil(sleeper, reading); }, gateway::InterruptPoll{});
+        deadlineMs, learned, raised, timing::marginCeilingSeconds(sleeper), timing::readCounter,
+        timing::readFrequency, [&](std::uint64_t reading) { timing::sleepUntil(sleeper, reading); },
+        gateway::InterruptPoll{});
     // The thread as it was found, before any error below: the host's error
     // call does not return.
     timing::closeSleeper(sleeper);
-    learnedWakeups.store(timing::packed(ended.window), std::memory_order_relaxed);
+    learnedWindow.store(timing::packed(ended.learned.window), std::memory_order_relaxed);
+    if (raised) learnedRaised.store(timing::packed(ended.learned.raised), std::memory_order_relaxed);
     switch (ended.wait.outcome) {
         case timing::WaitOutcome::reached:
             break;

@@ -107,63 +107,90 @@ struct Run {
     double us;
 };
 
-timing::WakeupWindow windowAfter(std::vector<Run> runs, timing::WakeupWindow window = {}) {
+// What a memory (the window, or the raised one) holds after the wakeups, each
+// taken in by `after` (afterWakeup, afterRaisedWakeup), from nothing learned.
+template <class Memory>
+Memory learnedFrom(const std::vector<Run>& runs, Memory (*after)(Memory, std::uint64_t, std::uint64_t)) {
+    Memory memory{};
     for (const Run& run : runs) {
         for (int i = 0; i < run.count; ++i) {
-            const std::uint64_t ticks = run.us < 0 ? kMax : static_cast<std::uint64_t>(run.us * kUs);
-            window = timing::afterWakeup(window, ticks, kTenMHz);
+            memory = after(memory, run.us < 0 ? kMax : static_cast<std::uint64_t>(run.us * kUs), kTenMHz);
         }
     }
-    return window;
-}
-
-std::uint64_t marginAfter(std::vector<Run> runs, double ceilingSeconds) {
-    return timing::marginFrom(windowAfter(std::move(runs)), timing::marginTicks(ceilingSeconds, kTenMHz), kTenMHz);
+    return memory;
 }
 
 struct MarginCase {
     const char* name;
-    std::vector<Run> wakeups;  // from an empty window; us < 0: as late as a counter can say
+    std::vector<Run> wakeups;  // from nothing learned; us < 0: as late as a counter can say
     double ceiling;
-    std::uint64_t margin;  // ticks at 10 MHz
+    std::uint64_t margin;        // ticks at 10 MHz, from the window: the thread at ordinary priority
+    std::uint64_t raisedMargin;  // the same wakeups, all while raised, from the raised memory
 };
 
-TEST(DeadlineWait, MarginCoversTheWindowsLatestWakeupUpToTheCeiling) {
+TEST(DeadlineWait, MarginCoversTheLatestWakeupOrRaisedTheRecurringOneUpToTheCeiling) {
     const MarginCase cases[] = {
-        // Until a block of 16 wakeups has been seen, the ceiling.
-        {"nothing_seen", {}, kFineCeiling, 1000 * kUs},
-        {"fewer_than_a_block", {{15, 10}}, kFineCeiling, 1000 * kUs},
-        // Then 1.25 x the largest lateness in the window + 50 us.
-        {"a_block_of_prompt_wakeups", {{16, 80}}, kFineCeiling, 150 * kUs},
-        {"on_time_is_the_least", {{16, 0}}, kFineCeiling, 50 * kUs},
-        {"a_tick_late_counts_as_a_microsecond", {{16, 0.1}}, kFineCeiling, 51 * kUs + 2},
-        {"the_largest_sets_it", {{16, 80}, {1, 400}, {3, 80}}, kFineCeiling, 550 * kUs},
+        // Until 16 wakeups have been seen, the ceiling.
+        {"nothing_seen", {}, kFineCeiling, 1000 * kUs, 1000 * kUs},
+        {"fewer_than_a_block", {{15, 10}}, kFineCeiling, 1000 * kUs, 1000 * kUs},
+        // Then 1.25 x the lateness covered + 50 us: the window's largest,
+        // raised the larger of the two blocks' second latest.
+        {"a_block_of_prompt_wakeups", {{16, 80}}, kFineCeiling, 150 * kUs, 150 * kUs},
+        {"on_time_is_the_least", {{16, 0}}, kFineCeiling, 50 * kUs, 50 * kUs},
+        {"a_tick_late_counts_as_a_microsecond", {{16, 0.1}}, kFineCeiling, 51 * kUs + 2, 51 * kUs + 2},
+        {"the_largest_sets_it_raised_the_second", {{16, 80}, {1, 400}, {1, 900}, {1, 300}}, kFineCeiling,
+         1000 * kUs, 550 * kUs},
         // A wakeup later than the timer allows never lifts it past the ceiling.
-        {"late_wakeup_stops_at_the_ceiling", {{16, 80}, {1, 5000}}, kFineCeiling, 1000 * kUs},
-        {"under_the_ceiling_is_kept", {{16, 700}}, kFineCeiling, 925 * kUs},
-        {"as_late_as_can_be", {{16, 80}, {1, -1}}, kFineCeiling, 1000 * kUs},
+        {"late_wakeup_stops_at_the_ceiling", {{16, 80}, {2, 5000}}, kFineCeiling, 1000 * kUs, 1000 * kUs},
+        {"under_the_ceiling_is_kept", {{16, 700}}, kFineCeiling, 925 * kUs, 925 * kUs},
+        {"as_late_as_can_be", {{16, 80}, {2, -1}}, kFineCeiling, 1000 * kUs, 1000 * kUs},
         // A late wakeup is held for the next 16 wakeups at least...
-        {"late_last_of_its_block_then_16_prompt", {{15, 80}, {1, 900}, {16, 80}}, kFineCeiling, 1000 * kUs},
-        {"late_first_of_a_block_then_31_prompt", {{16, 80}, {1, 900}, {31, 80}}, kFineCeiling, 1000 * kUs},
-        // ...and prompt wakeups bring it down within 32.
-        {"late_last_of_its_block_then_17_prompt", {{15, 80}, {1, 900}, {17, 80}}, kFineCeiling, 150 * kUs},
-        {"late_first_of_a_block_then_32_prompt", {{16, 80}, {1, 900}, {32, 80}}, kFineCeiling, 150 * kUs},
+        {"late_last_of_its_block_then_16_prompt", {{15, 80}, {1, 900}, {16, 80}}, kFineCeiling, 1000 * kUs,
+         150 * kUs},
+        {"late_first_of_a_block_then_31_prompt", {{16, 80}, {1, 900}, {31, 80}}, kFineCeiling, 1000 * kUs,
+         150 * kUs},
+        // ...and prompt wakeups bring it down within 32. Raised, a lone one
+        // is passed over: most often longer than any margin would cover.
+        {"late_last_of_its_block_then_17_prompt", {{15, 80}, {1, 900}, {17, 80}}, kFineCeiling, 150 * kUs,
+         150 * kUs},
+        {"late_first_of_a_block_then_32_prompt", {{16, 80}, {1, 900}, {32, 80}}, kFineCeiling, 150 * kUs, 150 * kUs},
+        // Raised, one that recurs within a block of 128 is held for the next
+        // 128 wakeups at least...
+        {"two_late_last_of_their_block_then_128_prompt", {{126, 80}, {2, 600}, {128, 80}}, kFineCeiling, 150 * kUs,
+         800 * kUs},
+        {"two_late_first_of_a_block_then_254_prompt", {{128, 80}, {2, 600}, {254, 80}}, kFineCeiling, 150 * kUs,
+         800 * kUs},
+        // ...and let go once the block after theirs has ended: within 255.
+        {"two_late_last_of_their_block_then_129_prompt", {{126, 80}, {2, 600}, {129, 80}}, kFineCeiling, 150 * kUs,
+         150 * kUs},
+        {"two_late_first_of_a_block_then_255_prompt", {{128, 80}, {2, 600}, {255, 80}}, kFineCeiling, 150 * kUs,
+         150 * kUs},
+        // Counted in blocks: one late wakeup in each of two is passed over.
+        {"late_last_of_a_block_and_first_of_the_next", {{127, 80}, {2, 600}, {20, 80}}, kFineCeiling, 800 * kUs,
+         150 * kUs},
         // An ordinary timer wakes on a tick of up to 15.6 ms: its ceiling
         // covers the tick, and a shorter tick is learned within it.
-        {"coarse_nothing_seen", {}, kCoarseCeiling, 16625 * kUs},
-        {"coarse_tick_late", {{16, 15000}}, kCoarseCeiling, 16625 * kUs},
-        {"coarse_wakeups_on_a_1_ms_tick", {{16, 1000}}, kCoarseCeiling, 1300 * kUs},
+        {"coarse_nothing_seen", {}, kCoarseCeiling, 16625 * kUs, 16625 * kUs},
+        {"coarse_tick_late", {{16, 15000}}, kCoarseCeiling, 16625 * kUs, 16625 * kUs},
+        {"coarse_wakeups_on_a_1_ms_tick", {{16, 1000}}, kCoarseCeiling, 1300 * kUs, 1300 * kUs},
+        {"coarse_late_ones_within_the_ceiling", {{16, 80}, {2, 12000}, {40, 80}}, kCoarseCeiling, 150 * kUs,
+         15050 * kUs},
         // A ceiling below the least margin gives the least margin.
-        {"ceiling_below_the_least", {}, 10e-6, 50 * kUs},
+        {"ceiling_below_the_least", {}, 10e-6, 50 * kUs, 50 * kUs},
     };
     for (const MarginCase& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(marginAfter(c.wakeups, c.ceiling), c.margin);
+        const std::uint64_t ceiling = timing::marginTicks(c.ceiling, kTenMHz);
+        const timing::WakeupWindow window = learnedFrom(c.wakeups, timing::afterWakeup);
+        const timing::RaisedWakeups raised = learnedFrom(c.wakeups, timing::afterRaisedWakeup);
+        EXPECT_EQ(timing::marginFrom(window, ceiling, kTenMHz), c.margin);
+        EXPECT_EQ(timing::raisedMarginFrom(raised, ceiling, kTenMHz), c.raisedMargin);
     }
 }
 
-// hasta keeps the window in one 64-bit atomic: every field comes back whole.
-TEST(DeadlineWait, WindowPacksIntoOneWord) {
+// hasta keeps the window and the raised memory in a 64-bit atomic each:
+// every field comes back whole.
+TEST(DeadlineWait, WindowAndRaisedMemoryPackIntoOneWordEach) {
     const timing::WakeupWindow windows[] = {{}, {65535, 1, 16, 1}, {1, 65535, 65535, 65535}, {300, 7, 0, 1}};
     for (const timing::WakeupWindow& window : windows) {
         const timing::WakeupWindow back = timing::unpacked(timing::packed(window));
@@ -171,7 +198,17 @@ TEST(DeadlineWait, WindowPacksIntoOneWord) {
                     back.seen == window.seen && back.blocks == window.blocks)
             << window.currentUs << " " << window.previousUs << " " << window.seen << " " << window.blocks;
     }
-    EXPECT_EQ(timing::packed({}), 0u);  // what hasta starts from
+    const timing::RaisedWakeups raised[] = {{}, {65535, 1, 2, 128, 1}, {1, 65535, 65535, 255, 255}, {300, 7, 9, 0, 1}};
+    for (const timing::RaisedWakeups& memory : raised) {
+        const timing::RaisedWakeups back = timing::unpackedRaised(timing::packed(memory));
+        EXPECT_TRUE(back.latestUs == memory.latestUs && back.secondUs == memory.secondUs &&
+                    back.previousSecondUs == memory.previousSecondUs && back.seen == memory.seen &&
+                    back.blocks == memory.blocks)
+            << memory.latestUs << " " << memory.secondUs << " " << memory.previousSecondUs << " " << int{memory.seen};
+    }
+    // What hasta starts from.
+    EXPECT_EQ(timing::packed(timing::WakeupWindow{}), 0u);
+    EXPECT_EQ(timing::packed(timing::RaisedWakeups{}), 0u);
 }
 
 // A machine whose counter advances `step` ticks a reading and whose sleeper
@@ -208,11 +245,16 @@ struct Machine {
         askedAt.push_back(latest);
         return static_cast<int>(askedAt.size()) == stopAtQuestion;
     }
-    timing::DeadlineWaitEnd waitUntil(double deadlineMs, timing::WakeupWindow window,
+    timing::DeadlineWaitEnd waitUntil(double deadlineMs, timing::LearnedWakeups learned, bool raised = false,
                                       double ceilingSeconds = kFineCeiling) {
         return timing::waitUntilOn(
-            deadlineMs, window, ceilingSeconds, [this] { return read(); }, [] { return kTenMHz; },
+            deadlineMs, learned, raised, ceilingSeconds, [this] { return read(); }, [] { return kTenMHz; },
             [this](std::uint64_t reading) { sleep(reading); }, [this] { return ask(); });
+    }
+    // At ordinary priority, from a window.
+    timing::DeadlineWaitEnd waitUntil(double deadlineMs, timing::WakeupWindow window,
+                                      double ceilingSeconds = kFineCeiling) {
+        return waitUntil(deadlineMs, timing::LearnedWakeups{window, {}}, false, ceilingSeconds);
     }
 };
 
@@ -240,7 +282,7 @@ TEST(DeadlineWait, RefusedOrPastDeadlinesReturnAtOnce) {
         Machine machine{kStart};
         const timing::DeadlineWaitEnd ended = machine.waitUntil(c.deadlineMs, window);
         EXPECT_EQ(ended.wait.outcome, WaitOutcome::noDeadline);
-        EXPECT_TRUE(same(ended.window, window));
+        EXPECT_TRUE(same(ended.learned.window, window));
         EXPECT_EQ(machine.reads, 0u) << "read the counter for a deadline it cannot have";
         EXPECT_TRUE(machine.sleptUntil.empty() && machine.askedAt.empty());
     }
@@ -251,7 +293,7 @@ TEST(DeadlineWait, RefusedOrPastDeadlinesReturnAtOnce) {
         const timing::DeadlineWaitEnd ended = machine.waitUntil(c.deadlineMs, window);
         EXPECT_EQ(ended.wait.outcome, WaitOutcome::reached);
         EXPECT_EQ(ended.wait.end, kStart);  // the present, read once
-        EXPECT_TRUE(same(ended.window, window));
+        EXPECT_TRUE(same(ended.learned.window, window));
         EXPECT_EQ(machine.reads, 1u);
         EXPECT_TRUE(machine.sleptUntil.empty() && machine.askedAt.empty());
     }
@@ -355,7 +397,7 @@ TEST(DeadlineWait, WindowCarriesFromWaitToWait) {
         Machine machine{kStart, 1, {late}};
         const std::uint64_t deadline = kStart + 10000 * kUs;
         const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(deadline), window);
-        window = ended.window;
+        window = ended.learned.window;
         EXPECT_EQ(machine.sleptUntil.size(), 1u);
         return deadline - machine.sleptUntil.front();
     };
@@ -367,6 +409,40 @@ TEST(DeadlineWait, WindowCarriesFromWaitToWait) {
         EXPECT_LT(i, 15) << "still wide after " << 17 + i << " prompt wakeups";
     }
     EXPECT_EQ(waitAndWake(80 * kUs), 150 * kUs);
+}
+
+struct PriorityCase {
+    const char* name;
+    bool raised;
+    timing::LearnedWakeups learned;
+    std::uint64_t lastSleepShortBy;  // ticks before the deadline
+    bool raisedLearns;               // the wakeup goes into the raised memory too
+};
+
+TEST(DeadlineWait, RaisedTheMarginComesFromWhatWasLearnedRaised) {
+    // A window learned at 500 us; a raised memory at 150 us.
+    const timing::RaisedWakeups prompt = learnedFrom({{16, 80}}, timing::afterRaisedWakeup);
+    const PriorityCase cases[] = {
+        {"ordinary_from_the_window", false, {kHalfMillisecond, prompt}, 500 * kUs, false},
+        {"raised_from_its_memory", true, {kHalfMillisecond, prompt}, 150 * kUs, true},
+        // Nothing learned raised yet: the ceiling, whatever the window says.
+        {"raised_at_first_the_ceiling", true, {learned(80), {}}, 1000 * kUs, true},
+    };
+    for (const PriorityCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine machine{kStart, 1, {300 * kUs}};
+        const std::uint64_t deadline = kStart + 10000 * kUs;
+        const timing::DeadlineWaitEnd ended = machine.waitUntil(ms(deadline), c.learned, c.raised);
+        EXPECT_EQ(ended.wait.outcome, WaitOutcome::reached);
+        ASSERT_EQ(machine.sleptUntil.size(), 1u);
+        EXPECT_EQ(deadline - machine.sleptUntil.back(), c.lastSleepShortBy);
+        // Every wakeup goes into the window.
+        EXPECT_EQ(ended.learned.window.seen, c.learned.window.seen + 1);
+        EXPECT_EQ(ended.learned.raised.seen, c.learned.raised.seen + (c.raisedLearns ? 1 : 0));
+        if (c.raisedLearns) {
+            EXPECT_EQ(ended.learned.raised.latestUs, 300);
+        }
+    }
 }
 
 struct InterruptCase {

@@ -1,20 +1,22 @@
 // libFuzzer target on hasta's wait: any 8 bytes as the deadline, any
-// frequency, start reading and window of wakeups, either timer's ceiling, a counter that advances by a fuzzed
-// step, a sleeper whose wakeups come early or late by fuzzed amounts, and a
+// frequency, start reading, window of wakeups and memory of raised ones,
+// either timer's ceiling, at ordinary or raised priority, a counter that
+// advances by a fuzzed step, a sleeper whose wakeups come early or late by fuzzed amounts, and a
 // host that asks the wait to stop at a fuzzed question (or never). Every input
 // must be refused (without reading the counter), or end at once at the first
 // reading when the deadline is past, or end at or past the first reading whose
 // time on reloj's scale is at or after the deadline, or at the reading at
 // which it was asked to stop; no sleep may be longer than 50 ms, shorter than
-// 1 ms, or reach into the smallest margin, and the margin the window returned
-// gives stays within its bounds. A wait that sleeps or reads far more often than its
+// 1 ms, or reach into the smallest margin, the margins the window and the
+// raised memory returned give stay within their bounds, and the raised memory
+// changes only where the thread ran raised. A wait that sleeps or reads far more often than its
 // length allows is stopped and reported.
 //
 // Input: deadline bits, frequency, start, step, the window packed, the
 // question that interrupts (0: none; + 64: an ordinary Windows timer's
-// ceiling), then one byte per wakeup: how late it comes, in
-// 1/64ths of the sleep (bit 7: early instead); 8 bytes each before that,
-// little-endian, missing bytes zero.
+// ceiling; + 128: raised), the raised memory packed, then one byte per
+// wakeup: how late it comes, in 1/64ths of the sleep (bit 7: early instead);
+// 8 bytes each before that, little-endian, missing bytes zero.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -44,6 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t question = take(data, size);
     const std::uint64_t interruptAt = question % 64;
     const double ceiling = question & 64 ? 0.016625 : 0.001;
+    const bool raised = (question & 128) != 0;
+    const std::uint64_t raisedBits = take(data, size);
+    const timing::LearnedWakeups learned{window, timing::unpackedRaised(raisedBits)};
     const std::uint8_t* wakeups = data;
     const std::size_t wakeupCount = size;
 
@@ -94,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return ++questions == interruptAt;
     };
     const timing::DeadlineWaitEnd ended = timing::waitUntilOn(
-        deadlineMs, window, ceiling, read, [&] { return frequency; }, sleep, host);
+        deadlineMs, learned, raised, ceiling, read, [&] { return frequency; }, sleep, host);
+    expect(raised || timing::packed(ended.learned.raised) == raisedBits, "learned raised wakeups while not raised");
 
     if (!deadline) {
         expect(ended.wait.outcome == timing::WaitOutcome::noDeadline, "waited without a deadline");
@@ -110,8 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (sleeps > 0) {
         const std::uint64_t top = timing::marginTicks(ceiling, frequency);
-        const std::uint64_t margin = timing::marginFrom(ended.window, top, frequency);
-        expect(margin >= least && margin <= std::max(top, least), "a margin out of its bounds");
+        for (const std::uint64_t margin : {timing::marginFrom(ended.learned.window, top, frequency),
+                                           timing::raisedMarginFrom(ended.learned.raised, top, frequency)}) {
+            expect(margin >= least && margin <= std::max(top, least), "a margin out of its bounds");
+        }
     }
     if (ended.wait.outcome == timing::WaitOutcome::interrupted) {
         expect(questions == interruptAt && ended.wait.end == askedAt, "went on after the host asked to stop");

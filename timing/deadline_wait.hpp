@@ -6,12 +6,13 @@
 //
 // It sleeps until a margin before the deadline, and the margin is learned from
 // how late this process's own recent wakeups came: a late wakeup then rarely
-// makes a late end, and a machine that wakes promptly spins little. The
-// margin never passes the ceiling of the system's timer (1 ms where it is a
-// high-resolution one), so the wait never spins longer than one that sleeps
-// to a fixed 1 ms before its deadline. What is learned is a plain value that
-// the caller passes in and keeps between waits (WakeupWindow); nothing else
-// carries over.
+// makes a late end, and a machine that wakes promptly spins little. While the
+// thread runs raised (above ordinary threads), the margin is learned from the
+// wakeups it had so, over a longer memory. The margin never passes the
+// ceiling of the system's timer (1 ms where it is a high-resolution one), so
+// the wait never spins longer than one that sleeps to a fixed 1 ms before its
+// deadline. What is learned is a plain value that the caller passes in and
+// keeps between waits (LearnedWakeups); nothing else carries over.
 #pragma once
 
 #include <algorithm>
@@ -89,12 +90,18 @@ inline std::uint64_t marginTicks(double seconds, std::uint64_t frequency) {
     return std::max<std::uint64_t>(static_cast<std::uint64_t>(seconds * u64ToDouble(frequency)), 1);
 }
 
-// The window after a wakeup `lateness` ticks late.
-inline WakeupWindow afterWakeup(WakeupWindow window, std::uint64_t lateness, std::uint64_t frequency) {
-    // Rounded up without the C library's ceil, which the DLLs do not have.
+// A lateness of `lateness` ticks in whole microseconds, rounded up (without
+// the C library's ceil, which the DLLs do not have), at most 65535.
+inline std::uint16_t latenessMicroseconds(std::uint64_t lateness, std::uint64_t frequency) {
     const double us = std::min(u64ToDouble(lateness) * 1e6 / u64ToDouble(frequency), 65535.0);
     auto latenessUs = static_cast<std::uint16_t>(us);
     if (latenessUs < us) ++latenessUs;
+    return latenessUs;
+}
+
+// The window after a wakeup `lateness` ticks late.
+inline WakeupWindow afterWakeup(WakeupWindow window, std::uint64_t lateness, std::uint64_t frequency) {
+    const std::uint16_t latenessUs = latenessMicroseconds(lateness, frequency);
     if (window.seen == 0 || window.seen >= kWakeupBlock) {
         const bool completed = window.seen >= kWakeupBlock;
         return {latenessUs, completed ? window.currentUs : window.previousUs, 1,
@@ -105,27 +112,103 @@ inline WakeupWindow afterWakeup(WakeupWindow window, std::uint64_t lateness, std
     return window;
 }
 
-// The margin a wait keeps clear of its deadline, in ticks: 1.25 x the largest
-// lateness in the window + 50 us, but never more than `ceiling` (ticks: the
-// most a wakeup on this system's timer comes late by its design, from
-// marginCeilingSeconds), which is also the margin until a whole block of
-// wakeups has been seen. A wakeup later than the ceiling is the machine
-// taking the processor away, which a spin would suffer as much: a wider
-// margin would buy nothing with its spin.
-inline std::uint64_t marginFrom(const WakeupWindow& window, std::uint64_t ceiling, std::uint64_t frequency) {
+// A margin, in ticks, that covers a wakeup latenessUs late: 1.25 x that +
+// 50 us, but never more than `ceiling` (ticks: the most a wakeup on this
+// system's timer comes late by its design, from marginCeilingSeconds), nor
+// less than 50 us. A wakeup later than the ceiling is the machine taking the
+// processor away, which a spin would suffer as much: a wider margin would buy
+// nothing with its spin.
+inline std::uint64_t marginCovering(double latenessUs, std::uint64_t ceiling, std::uint64_t frequency) {
     const std::uint64_t least = marginTicks(kLeastMarginSeconds, frequency);
-    ceiling = std::max(ceiling, least);
-    if (window.blocks == 0 && window.seen < kWakeupBlock) return ceiling;
-    const double largestUs = std::max(window.currentUs, window.previousUs);
     // In whole microseconds times the frequency, then divided: exact where
     // the margin is a whole number of ticks.
-    const double ticks = (largestUs * 1.25 + kLeastMarginSeconds * 1e6) * u64ToDouble(frequency) / 1e6;
-    return std::clamp(static_cast<std::uint64_t>(ticks), least, ceiling);
+    const double ticks = (latenessUs * 1.25 + kLeastMarginSeconds * 1e6) * u64ToDouble(frequency) / 1e6;
+    return std::clamp(static_cast<std::uint64_t>(ticks), least, std::max(ceiling, least));
 }
 
+// The margin a wait keeps clear of its deadline, in ticks, at ordinary
+// priority: one that covers the largest lateness in the window; the ceiling
+// (or the least margin, if that is more) until a whole block of wakeups has
+// been seen.
+inline std::uint64_t marginFrom(const WakeupWindow& window, std::uint64_t ceiling, std::uint64_t frequency) {
+    if (window.blocks == 0 && window.seen < kWakeupBlock) {
+        return std::max(ceiling, marginTicks(kLeastMarginSeconds, frequency));
+    }
+    return marginCovering(std::max(window.currentUs, window.previousUs), ceiling, frequency);
+}
+
+// How late this process's wakeups came while its thread ran raised, which
+// sets the margin then. Raised, the system wakes the thread before every
+// ordinary one, promptly but for a late wakeup now and then; the window,
+// which forgets a late wakeup within 32 more, would leave the margin thin
+// again by the next one, and every such wakeup a late end. So this keeps,
+// for the current block of kRaisedBlock wakeups and the one before, each
+// block's second latest: the margin covers all but the latest wakeup of each
+// block of the last 129 to 256, about their 99th percentile. A late wakeup
+// that recurs holds the margin up for one to two blocks; a lone one, most
+// often the machine taking the processor away for longer than any margin
+// would cover, is passed over. A plain value the caller keeps between waits;
+// 8 bytes, packed as the window is. All zero: nothing seen yet.
+struct RaisedWakeups {
+    std::uint16_t latestUs;          // the latest wakeup in the current block, us, rounded up, at most 65535
+    std::uint16_t secondUs;          // the second latest in the current block; 0 while it has one
+    std::uint16_t previousSecondUs;  // the second latest in the block before; 0 before one has completed
+    std::uint8_t seen;               // wakeups in the current block, 1 to kRaisedBlock; 0 before the first
+    std::uint8_t blocks;             // blocks completed before the current one, at most 1
+};
+
+inline constexpr std::uint8_t kRaisedBlock = 128;
+
+inline std::uint64_t packed(const RaisedWakeups& raised) {
+    return std::uint64_t{raised.latestUs} | std::uint64_t{raised.secondUs} << 16 |
+           std::uint64_t{raised.previousSecondUs} << 32 | std::uint64_t{raised.seen} << 48 |
+           std::uint64_t{raised.blocks} << 56;
+}
+inline RaisedWakeups unpackedRaised(std::uint64_t bits) {
+    return {static_cast<std::uint16_t>(bits), static_cast<std::uint16_t>(bits >> 16),
+            static_cast<std::uint16_t>(bits >> 32), static_cast<std::uint8_t>(bits >> 48),
+            static_cast<std::uint8_t>(bits >> 56)};
+}
+
+// The memory after a wakeup, while raised, `lateness` ticks late.
+inline RaisedWakeups afterRaisedWakeup(RaisedWakeups raised, std::uint64_t lateness, std::uint64_t frequency) {
+    const std::uint16_t latenessUs = latenessMicroseconds(lateness, frequency);
+    if (raised.seen == 0 || raised.seen >= kRaisedBlock) {
+        const bool completed = raised.seen >= kRaisedBlock;
+        return {latenessUs, 0, completed ? raised.secondUs : raised.previousSecondUs, 1,
+                static_cast<std::uint8_t>(completed || raised.blocks > 0 ? 1 : 0)};
+    }
+    if (latenessUs > raised.latestUs) {
+        raised.secondUs = raised.latestUs;
+        raised.latestUs = latenessUs;
+    } else {
+        raised.secondUs = std::max(raised.secondUs, latenessUs);
+    }
+    ++raised.seen;
+    return raised;
+}
+
+// The margin while raised, in ticks: one that covers the larger of the two
+// blocks' second latest; the ceiling until kWakeupBlock wakeups have been
+// seen raised (the window's, at ordinary priority, say nothing of these).
+inline std::uint64_t raisedMarginFrom(const RaisedWakeups& raised, std::uint64_t ceiling, std::uint64_t frequency) {
+    if (raised.blocks == 0 && raised.seen < kWakeupBlock) {
+        return std::max(ceiling, marginTicks(kLeastMarginSeconds, frequency));
+    }
+    return marginCovering(std::max(raised.secondUs, raised.previousSecondUs), ceiling, frequency);
+}
+
+// What hasta learns from its wakeups: every one goes into the window, from
+// which the margin comes while the thread runs at ordinary priority; those
+// while it runs raised go into `raised` too, from which the margin then comes.
+struct LearnedWakeups {
+    WakeupWindow window;
+    RaisedWakeups raised;
+};
+
 struct DeadlineWaitEnd {
-    WaitEnd wait;         // as the busy wait's; noDeadline where there is no first reading
-    WakeupWindow window;  // the window to pass to the next wait
+    WaitEnd wait;            // as the busy wait's; noDeadline where there is no first reading
+    LearnedWakeups learned;  // what to pass to the next wait
 };
 
 // Waits until the counter given by readCounter/readFrequency reaches
@@ -134,38 +217,45 @@ struct DeadlineWaitEnd {
 //
 // - No such reading: noDeadline, at once; the counter is not read.
 // - The first reading already there: reached, at that reading, at once.
-// - Otherwise, while the margin (marginFrom) and at least 1 ms more are
-//   left: asks interruptPending (interrupted, at that reading, if it says
-//   so), then sleeps, through sleepUntil(tick), which returns at or after the
-//   counter reaches tick, or earlier (a signal, say), until the margin before
-//   the deadline but for no more than 50 ms and no less than 1 ms at a time.
-//   Each wakeup not earlier than asked for goes into the window with how late
-//   it came. A margin that grows on the way counts at once; one that shrinks,
-//   from the next wait on.
+// - Otherwise, while the margin (marginFrom, or raisedMarginFrom where
+//   threadRaised) and at least 1 ms more are left: asks interruptPending
+//   (interrupted, at that reading, if it says so), then sleeps, through
+//   sleepUntil(tick), which returns at or after the counter reaches tick, or
+//   earlier (a signal, say), until the margin before the deadline but for no
+//   more than 50 ms and no less than 1 ms at a time. Each wakeup not earlier
+//   than asked for goes into the window with how late it came, and where
+//   threadRaised into the raised memory too. A margin that grows on the way
+//   counts at once; one that shrinks, from the next wait on.
 //   Then it spins to the deadline as the busy wait does (spinUntilOn, which
 //   asks interruptPending once a millisecond but not in the last).
 //
-// window: from the previous wait's DeadlineWaitEnd, or {} at first.
+// learned: from the previous wait's DeadlineWaitEnd, or {} at first.
+// threadRaised: the sleeper's threadRaised.
 // ceilingSeconds: the sleeper's marginCeilingSeconds.
 // All four callables are plain: tests pass a scripted counter, sleeper and
 // host; hasta the platform's.
 template <class ReadCounter, class ReadFrequency, class SleepUntil, class InterruptPending>
-DeadlineWaitEnd waitUntilOn(double deadlineMs, WakeupWindow window, double ceilingSeconds, ReadCounter readCounter,
-                            ReadFrequency readFrequency, SleepUntil sleepUntil, InterruptPending interruptPending) {
+DeadlineWaitEnd waitUntilOn(double deadlineMs, LearnedWakeups learned, bool threadRaised, double ceilingSeconds,
+                            ReadCounter readCounter, ReadFrequency readFrequency, SleepUntil sleepUntil,
+                            InterruptPending interruptPending) {
     const std::uint64_t frequency = readFrequency();
     const std::optional<std::uint64_t> deadline = firstReadingAtOrAfter(deadlineMs, frequency);
-    if (!deadline) return {{WaitOutcome::noDeadline, 0, frequency}, window};
+    if (!deadline) return {{WaitOutcome::noDeadline, 0, frequency}, learned};
     std::uint64_t now = readCounter();
-    if (now >= *deadline) return {{WaitOutcome::reached, now, frequency}, window};
+    if (now >= *deadline) return {{WaitOutcome::reached, now, frequency}, learned};
     const std::uint64_t ceiling = marginTicks(ceilingSeconds, frequency);
+    const auto margin = [&] {
+        return threadRaised ? raisedMarginFrom(learned.raised, ceiling, frequency)
+                            : marginFrom(learned.window, ceiling, frequency);
+    };
     // What this wait keeps clear of the deadline: the margin it started with,
     // or more if a wakeup on the way says so. A lower margin serves the next
     // wait: here it would only add sleeps ever closer to the deadline.
-    std::uint64_t keepClear = marginFrom(window, ceiling, frequency);
+    std::uint64_t keepClear = margin();
     const std::uint64_t longestSleep = marginTicks(kLongestSleepSeconds, frequency);
     const std::uint64_t shortestSleep = marginTicks(kShortestSleepSeconds, frequency);
     while (now < *deadline && *deadline - now >= keepClear + shortestSleep) {
-        if (interruptPending()) return {{WaitOutcome::interrupted, now, frequency}, window};
+        if (interruptPending()) return {{WaitOutcome::interrupted, now, frequency}, learned};
         // The whole stretch if it is short enough; else the longest sleep, or
         // less, so that what it leaves is a sleep too.
         const std::uint64_t toSleep = *deadline - now - keepClear;
@@ -174,11 +264,12 @@ DeadlineWaitEnd waitUntilOn(double deadlineMs, WakeupWindow window, double ceili
         sleepUntil(wakeAt);
         now = readCounter();
         if (now >= wakeAt) {
-            window = afterWakeup(window, now - wakeAt, frequency);
-            keepClear = std::max(keepClear, marginFrom(window, ceiling, frequency));
+            learned.window = afterWakeup(learned.window, now - wakeAt, frequency);
+            if (threadRaised) learned.raised = afterRaisedWakeup(learned.raised, now - wakeAt, frequency);
+            keepClear = std::max(keepClear, margin());
         }
     }
-    return {spinUntilOn(now, *deadline, frequency, std::ref(readCounter), std::ref(interruptPending)), window};
+    return {spinUntilOn(now, *deadline, frequency, std::ref(readCounter), std::ref(interruptPending)), learned};
 }
 
 }  // namespace timing
