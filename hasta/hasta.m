@@ -11,7 +11,10 @@ function varargout = hasta(varargin)
 %   reading of the deadline. The stretch is learned from how late the system
 %   woke this session's last few tens of sleeps, and is never more than 1 ms
 %   (on Windows before 10 1803, whose timer is coarse, about 17 ms): 1 ms at
-%   first, less on a machine that wakes promptly. A deadline less than that
+%   first, less on a machine that wakes promptly. At raised priority
+%   (prioridad(1)) it is learned from the last 129 to 256 sleeps at that
+%   priority and covers all but the latest wakeup of each 128, so that a
+%   late wakeup that recurs is remembered. A deadline less than the stretch
 %   and a millisecond away is spun for all the way, as espera does. A wakeup
 %   later than that stretch makes a late end, later than espera's would be:
 %   where the tail matters more than the processor, use espera, or
