@@ -19,10 +19,12 @@ function octave_bench (mexdir, outdir, scale)
   r = sondeo (min (3600, max (1, 10 * scale)), "plot", false);
 
   samples = fopen (fullfile (outdir, "samples_octave.csv"), "w");
+  fprintf (samples, "platform,wait,duration_ms,lateness_us\n");
   ways = {"espera(d)", r.espera; "hasta(reloj()+d)", r.hasta; "pause(d/1000)", r.pause};
   for k = 1:numel (r.durations_ms)
     for w = 1:rows (ways)
-      write_samples (samples, ways{w, 1}, r.durations_ms(k), ways{w, 2}.late_us{k});
+      late = ways{w, 2}.late_us{k};
+      fprintf (samples, ["octave," ways{w, 1} ",%g,%.4f\n"], [repmat(r.durations_ms(k), 1, numel (late)); late(:)']);
     endfor
   endfor
   fclose (samples);

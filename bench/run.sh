@@ -8,10 +8,11 @@
 #   1. fecha through the stand-in host, natively and under Wine (fecha_pairs);
 #   2. the cost of reloj's body (reloj_cost, Google Benchmark);
 #   3. espera's busy wait and the ways of sleeping (lateness);
-#   4. in Octave: sondeo (octave_bench), fecha (octave_fecha), the waits that
-#      need not keep a core busy (octave_long_waits), prioridad beside busy
-#      processes (octave_priority), hasta next to the usual deadline wait
-#      (octave_hasta, with bench/hasta_ref.cpp built into build/linux/bench/octave);
+#   4. in Octave: sondeo (octave_bench), fecha (octave_fecha), and the parts
+#      of bench/octave_waits.m: the waits that need not keep a core busy and
+#      their processor time (long, cpu), prioridad beside busy processes
+#      (priority), hasta next to the usual deadline wait (hasta, with
+#      bench/hasta_ref.cpp built into build/linux/bench/octave);
 #   5. fecha natively again, for how far its two scales moved apart.
 # Then the summary (build/bench/summary.md) and the plot (lateness.png).
 # BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
@@ -28,8 +29,8 @@ octave_mex=${OCTAVE_MEX_DIR:-$root/dist/octave}
 plot=${BENCH_PLOT:-$out/lateness.png}
 ref_mex=${BENCH_REF_DIR:-$root/build/linux/bench/octave}
 wine_bin=$root/build/windows/bin
-mkdir -p "$out/priority" "$out/hasta"
-rm -f "$out"/*.csv "$out"/*.dat "$out"/*.md "$out"/lateness.png "$out"/priority/* "$out"/hasta/*
+mkdir -p "$out"
+rm -f "$out"/*.csv "$out"/*.dat "$out"/*.md "$out"/*.txt "$out"/lateness.png
 
 # The busy processes of the priority blocks: one loop per core, each stopped
 # at once and run only in the blocks that want it, each ending on its own
@@ -54,14 +55,12 @@ start_hogs() {
 }
 seconds() { awk -v s="$scale" -v a="$1" -v b="$2" 'BEGIN { printf "%d", a + b * s }'; }
 
-# octave_part NAME ARGS: runs bench/NAME.m in Octave; a part that fails is
-# named after the summary, and the rest still counts.
+# octave_part NAME CALL: runs the Octave statement CALL with bench/ on the
+# path; a part that fails is named after the summary, and the rest still counts.
 skipped=""
 octave_part() {
-    name=$1
-    shift
-    octave --no-gui --no-window-system --norc --quiet --eval "addpath('$root/bench'); $name($*)" ||
-        skipped="$skipped $name(failed)"
+    octave --no-gui --no-window-system --norc --quiet --eval "addpath('$root/bench'); $2" ||
+        skipped="$skipped $1(failed)"
 }
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
@@ -88,18 +87,20 @@ fi
 
 if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "$octave_mex/espera.mex" ] &&
     [ -f "$octave_mex/hasta.mex" ]; then
-    octave_part octave_bench "'$octave_mex', '$out', $scale"
-    octave_part octave_fecha "'$octave_mex', '$out'"
-    octave_part octave_long_waits "'$octave_mex', '$out', $scale"
+    octave_part sondeo "octave_bench('$octave_mex', '$out', $scale)"
+    octave_part fecha "octave_fecha('$octave_mex', '$out')"
+    for part in long cpu; do
+        octave_part $part "octave_waits('$part', '$out', $scale, [], '$octave_mex')"
+    done
     start_hogs "$(seconds 90 60)"
-    octave_part octave_priority "'$octave_mex', '$out/priority', $scale, [$hogs]"
+    octave_part priority "octave_waits('priority', '$out', $scale, [$hogs], '$octave_mex')"
     stop_hogs
     if [ -f "$ref_mex/hasta_ref.mex" ]; then
         start_hogs "$(seconds 120 90)"
-        octave_part octave_hasta "'$octave_mex', '$ref_mex', '$out/hasta', $scale, [$hogs]"
+        octave_part hasta "octave_waits('hasta', '$out', $scale, [$hogs], '$octave_mex', '$ref_mex')"
         stop_hogs
     else
-        skipped="$skipped octave_hasta(no $ref_mex/hasta_ref.mex)"
+        skipped="$skipped hasta(no $ref_mex/hasta_ref.mex)"
     fi
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex, espera.mex and hasta.mex)"

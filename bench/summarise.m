@@ -13,37 +13,40 @@ function summarise (root, out)
   eval (regexp (fileread (fullfile (root, "sondeo", "sondeo.m")), ...
                 '^function v = nearest_rank\(.*?^end$', "match", "once", "lineanchors"));
   fig = containers.Map ();  # every figure a target may name: "PLATFORM: WAIT, STAT @ MS"
+  stat = {"waits", "p50", "p90", "p95", "p99", "p99.9", "worst", "switched", "cpu"};
   series = struct ("part", {}, "name", {}, "ms", {}, "stats", {}, "late", {});
-  for part = {"linux", "octave", "octave_long", "priority/octave_priority", "hasta/octave_hasta"}
-    [folder, part] = fileparts (part{1});
-    c = read_csv (fullfile (out, folder, ["samples_" part ".csv"]), "%s%s%f%f%f");
-    if (isempty (c{1}))
+  for part = {"linux", "octave", "octave_long", "octave_priority", "octave_hasta"}
+    c = read_csv (fullfile (out, ["samples_" part{1} ".csv"]));
+    if (! isfield (c, "wait") || isempty (c.wait))
       continue;
     endif
-    [k, firsts] = groups (strcat (c{1}, ",", c{2}, ",", cellstr (num2str (c{3}, "%g"))));
+    [k, firsts] = groups (strcat (c.platform, ",", c.wait, ",", cellstr (num2str (c.duration_ms, "%g"))));
     for i = 1:numel (firsts)
-      late = sort (c{4}(k == i))';
+      in = k == i;
+      late = sort (c.lateness_us(in))';
+      ## The last two: the share of waits switched out, and the processor time
+      ## of the waits as a share of the time waited; NaN where not known.
       stats = [numel(late), arrayfun(@(p) nearest_rank (late, p), [0.5 0.9 0.95 0.99 0.999]), late(end), ...
-               100 * mean(c{5}(k == i))];  # the last, the share of waits switched out: NaN where not known
-      series(end + 1) = struct ("part", part, "name", [c{1}{firsts(i)} ": " c{2}{firsts(i)}], "ms", ...
-                                c{3}(firsts(i)), "stats", stats, "late", late);
-      for j = 1:8
-        fig(sprintf ("%s, %s @ %g", series(end).name, {"waits", "p50", "p90", "p95", "p99", "p99.9", "worst", ...
-                                                       "switched"}{j}, series(end).ms)) = stats(j);
+               100 * mean(column (c, "switched")(in)), sum(column (c, "cpu_us")(in)) / (10 * numel (late) * ...
+                                                                                         c.duration_ms(firsts(i)))];
+      series(end + 1) = struct ("part", part{1}, "name", [c.platform{firsts(i)} ": " c.wait{firsts(i)}], "ms", ...
+                                c.duration_ms(firsts(i)), "stats", stats, "late", late);
+      for j = 1:numel (stat)
+        fig(sprintf ("%s, %s @ %g", series(end).name, stat{j}, series(end).ms)) = stats(j);
       endfor
     endfor
   endfor
   csv = fopen (fullfile (out, "lateness.csv"), "w");
   fprintf (csv, "part,platform: wait,duration_ms,waits,p50_us,p90_us,p95_us,p99_us,p99_9_us,max_us,switched_pct\n");
   for s = series
-    fprintf (csv, "%s,%s,%g,%d,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.2f\n", s.part, s.name, s.ms, s.stats);
+    fprintf (csv, "%s,%s,%g,%d,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.2f\n", s.part, s.name, s.ms, s.stats(1:8));
   endfor
   fclose (csv);
-  counter = read_csv (fullfile (out, "counter_linux.csv"), "%f%f%f");
+  counter = read_csv (fullfile (out, "counter_linux.csv"));
   for part = ordered ({series.part})
     printf ("\nLateness past the deadline, %s, us", part{1});
-    if (strcmp (part{1}, "linux") && ! isempty (counter{1}))
-      printf (": CLOCK_MONOTONIC at %d ticks/s, one read %.1f ns", counter{1:2});
+    if (strcmp (part{1}, "linux") && isfield (counter, "read_ns"))
+      printf (": CLOCK_MONOTONIC at %d ticks/s, one read %.1f ns", counter.ticks_per_s, counter.read_ns);
     endif
     printf ("\n%-44s %6s %6s %10s %10s %10s %10s %10s %9s\n", "wait", "ms", "waits", "p50", "p90", "p99", "p99.9", ...
             "max", "switched");
@@ -71,25 +74,24 @@ function summarise (root, out)
     endfor
     fprintf (md, "\n");
   endif
-  g = read_csv (fullfile (out, "gaps_linux.csv"), "%f"){1}';
-  if (! isempty (counter{1}))
+  if (isfield (counter, "gaps_read_s"))
     ## A deadline at a random moment is more than x late when it falls in the
     ## part of a gap that lies more than x before the gap's end.
-    span_us = 1e6 * counter{3};
+    g = [read_csv(fullfile (out, "gaps_linux.csv")).gap_us; 0]';
     for share = [0.01 0.001]
-      high = max ([g 0]);
-      low = 0;
+      [low, high] = deal (0, max (g));
       for i = 1:60
         x = (low + high) / 2;
-        if (sum (max (0, g - x)) > share * span_us) low = x; else high = x; endif
+        if (sum (max (0, g - x)) > share * 1e6 * counter.gaps_read_s) low = x; else high = x; endif
       endfor
       fig(sprintf ("linux: counter gaps, p%g", 100 * (1 - share))) = high;
     endfor
-    fig("linux: counter read, us") = counter{2} / 1000;
+    fig("linux: counter read, us") = counter.read_ns / 1000;
     fprintf (md, ["\nlinux: gaps over 1 us between successive counter reads took %.1f%% of %.0f s (%d gaps, %.1f a " ...
                   "second, longest %.0f us): a deadline at a random moment ends later than %.3f us 1%% of the " ...
-                  "time, %.3f us 0.1%%.\n"], 100 * sum (g) / span_us, counter{3}, numel (g), numel (g) / counter{3}, ...
-             max ([g 0]), fig("linux: counter gaps, p99"), fig("linux: counter gaps, p99.9"));
+                  "time, %.3f us 0.1%%.\n"], 100 * sum (g) / (1e6 * counter.gaps_read_s), counter.gaps_read_s, ...
+             nnz (g), nnz (g) / counter.gaps_read_s, max (g), fig("linux: counter gaps, p99"), ...
+             fig("linux: counter gaps, p99.9"));
   endif
   cost = regexp (fileread_or (fullfile (out, "cost.csv")), '(?m)^"([^"]*)_median",\d+,([^,]+),', "tokens");
   if (numel (cost) == 3)
@@ -102,35 +104,32 @@ function summarise (root, out)
                cells_of("%.2f", cell2mat (ns.values (what)) / ns(what{2}))]);
     fig("linux: reloj body, x read + conversion") = ns(what{3}) / ns(what{2});
   endif
-  c = read_csv (fullfile (out, "octave_cost.csv"), "%s%f%f");
-  if (! isempty (c{1}))
+  c = read_csv (fullfile (out, "octave_cost.csv"));
+  if (isfield (c, "what"))
     fprintf (md, "\nIn Octave, per call:\n\n");
     md_table (md, {"", "ns per call", "shortest interval between calls, ns"}, ...
-              [c{1}, cells_of("%.0f", c{2}), cells_of("%.0f", c{3})]);
+              [c.what, cells_of("%.0f", c.ns_per_call), cells_of("%.0f", c.min_interval_ns)]);
   endif
-  c = read_csv (fullfile (out, "octave_gaps.csv"), "%s%f%f%f%f%f%f");
-  if (! isempty (c{1}))
+  c = read_csv (fullfile (out, "octave_gaps.csv"));
+  if (isfield (c, "platform"))
     fprintf (md, ["\n%s: gaps over %.0f us between successive reloj() readings took %.1f%% of %.1f s (%d gaps, " ...
-                  "%.0f a second, longest %.0f us).\n"], c{1}{1}, c{3}, c{6}, c{2}, c{4}, c{5}, c{7});
+                  "%.0f a second, longest %.0f us).\n"], c.platform{1}, c.threshold_us, c.time_in_gaps_pct, ...
+             c.seconds, c.gaps, c.per_second, c.longest_us);
   endif
-  c = read_csv (fullfile (out, "octave_cpu.csv"), "%s%f%f");
-  if (! isempty (c{1}))
+  c = read_csv (fullfile (out, "cpu_blocks.csv"));
+  if (isfield (c, "way"))
     fprintf (md, "\nIn Octave, processor time of a one-second wait (cputime):\n\n");
-    [k, firsts] = groups (c{1});
-    of = @(f, col) arrayfun (@(w) f (c{col}(k == w)), 1:numel (firsts));
+    [k, firsts] = groups (c.way);
+    of = @(f, x) cells_of ("%.3f", arrayfun (@(w) f (x(k == w)), 1:numel (firsts)));
+    median = @(x) nearest_rank (x, 0.5);
     md_table (md, {"", "runs", "CPU s, median", "min", "max", "wall s, median"}, ...
-              [c{1}(firsts), cells_of("%d", of (@numel, 2)), cells_of("%.3f", of (@(x) nearest_rank (x, 0.5), 2)), ...
-               cells_of("%.3f", of (@min, 2)), cells_of("%.3f", of (@max, 2)), ...
-               cells_of("%.3f", of (@(x) nearest_rank (x, 0.5), 3))]);
+              [c.way(firsts), cells_of("%d", accumarray (k, 1)), of(median, c.cpu_s), of(@min, c.cpu_s), ...
+               of(@max, c.cpu_s), of(median, c.wall_s)]);
   endif
-  c = read_csv (fullfile (out, "octave_cpu_share.csv"), "%s%f%f%f");
-  if (! isempty (c{1}))
+  long = series(strcmp ({series.part}, "octave_long"));
+  if (! isempty (long))
     fprintf (md, "\nIn Octave, processor time as a share of the time waited (cputime around each call):\n\n");
-    share = 100 * c{4} ./ (c{3} .* c{2} / 1000);
-    for i = 1:numel (share)
-      fig(sprintf ("octave: %s, cpu @ %g", c{1}{i}, c{2}(i))) = share(i);
-    endfor
-    grid (md, c{1}, c{2}, cells_of ("%.1f%%", share));
+    grid (md, regexprep ({long.name}, "^octave: ", ""), [long.ms], cells_of ("%.1f%%", arrayfun (@(s) s.stats(9), long)));
   endif
   fecha_part (md, out);
   priority_part (md, out, series);
@@ -143,8 +142,8 @@ endfunction
 
 ## fecha's calls: incierto, and the system clock read after the call less utc.
 function fecha_part (md, out)
-  c = read_csv (fullfile (out, "fecha_samples.csv"), "%s%f%f%f%f");
-  if (isempty (c{1}))
+  c = read_csv (fullfile (out, "fecha_samples.csv"));
+  if (! isfield (c, "label"))
     return;
   endif
   csv = fopen (fullfile (out, "fecha.csv"), "w");
@@ -152,31 +151,32 @@ function fecha_part (md, out)
                  "after_max_us,error_sistema_ms,utc_minus_t_ms\n"]);
   fprintf (md, ["\nfecha: incierto (ns), and the system clock read right after the call less utc (us: C++'s\n" ...
                 "system_clock natively and under Wine, Octave's time() in Octave):\n\n"]);
-  [k, firsts] = groups (c{1});
+  [k, firsts] = groups (c.label);
   body = {};
   for i = 1:numel (firsts)
-    inc = c{2}(k == i);
-    after = c{3}(k == i);
+    inc = c.incierto_ns(k == i);
+    after = c.after_us(k == i);
     f = {numel(inc), nearest_rank(inc, 0.5), nearest_rank(inc, 0.99), max(inc), nearest_rank(after, 0.5), ...
-         min(after), max(after), c{4}(find (k == i, 1, "last"))};
-    fprintf (csv, "%s,%d,%.1f,%.1f,%.1f,%.2f,%.2f,%.2f,%g,%.6f\n", c{1}{firsts(i)}, f{:}, c{5}(firsts(i)));
-    if (! strcmp (c{1}{firsts(i)}, "linux-end"))
+         min(after), max(after), c.error_sistema_ms(find (k == i, 1, "last"))};
+    fprintf (csv, "%s,%d,%.1f,%.1f,%.1f,%.2f,%.2f,%.2f,%g,%.6f\n", c.label{firsts(i)}, f{:}, c.utc_minus_t_ms(firsts(i)));
+    if (! strcmp (c.label{firsts(i)}, "linux-end"))
       forms = {"%d", "%.0f", "%.0f", "%.0f", "%.1f", "%.1f", "%.0f", "%g"};
-      body(end + 1, :) = [c{1}(firsts(i)), cellfun(@(x, form) sprintf (form, x), f, forms, "UniformOutput", false)];
+      body(end + 1, :) = [c.label(firsts(i)), cellfun(@(x, form) sprintf (form, x), f, forms, "UniformOutput", false)];
     endif
   endfor
   fclose (csv);
   md_table (md, {"", "calls", "incierto p50", "p99", "worst", "after - utc p50", "least", "most", ...
                  "error_sistema, ms"}, body);
-  ends = c{5}([find(strcmp (c{1}, "linux"), 1), find(strcmp (c{1}, "linux-end"), 1)]);
+  ends = c.utc_minus_t_ms([find(strcmp (c.label, "linux"), 1), find(strcmp (c.label, "linux-end"), 1)]);
   if (numel (ends) == 2)
     fprintf (md, "\nutc - t natively, from the start of the run to its end: %+.3f us.\n", 1000 * diff (ends));
   endif
-  d = read_csv (fullfile (out, "fecha_date.csv"), "%f%f");
-  if (! isempty (d{1}))
+  d = read_csv (fullfile (out, "fecha_date.csv"));
+  if (isfield (d, "date_minus_utc_before_ms"))
+    [before, after] = deal (d.date_minus_utc_before_ms, d.utc_after_minus_date_ms);
     fprintf (md, ["\n`date +%%s%%N` between two calls of fecha in Octave: within their utc %d times of %d (the " ...
-                  "calls %.1f to %.1f ms apart, most of it starting date).\n"], sum (d{1} >= 0 & d{2} >= 0), ...
-             numel (d{1}), min (d{1} + d{2}), max (d{1} + d{2}));
+                  "calls %.1f to %.1f ms apart, most of it starting date).\n"], sum (before >= 0 & after >= 0), ...
+             numel (before), min (before + after), max (before + after));
   endif
 endfunction
 
@@ -184,8 +184,8 @@ endfunction
 ## share of the blocks' time the host took the processors away (steal).
 function priority_part (md, out, series)
   s = series(strcmp ({series.part}, "octave_priority"));
-  b = read_csv (fullfile (out, "priority", "priority_blocks.csv"), "%f%s%f%f%f");
-  if (isempty (s) || isempty (b{1}))
+  b = read_csv (fullfile (out, "priority_blocks.csv"));
+  if (isempty (s) || ! isfield (b, "steal_pct"))
     return;
   endif
   fprintf (md, ["\nIn Octave, 10 ms waits on the idle machine and beside %d busy processes (one per core), at\n" ...
@@ -195,42 +195,39 @@ function priority_part (md, out, series)
   for wait = ordered (regexprep ({s.name}, ".*: ", ""))
     for at = {"idle", 0; "idle", 1; "loaded", 0; "loaded", 1}'
       r = s(strcmp ({s.name}, sprintf ("%s level %d: %s", at{:}, wait{1})));
-      in = strcmp (b{2}, at{1}) & b{3} == at{2};
+      in = strcmp (b.machine, at{1}) & b.level == at{2};
       if (! isempty (r))
         body(end + 1, :) = [wait, at{1}, sprintf("%d", at{2}), sprintf("%d", r.stats(1)), ...
                             arrayfun(@(x) us (x), r.stats([2 4 5 7]), "UniformOutput", false), ...
-                            sprintf("%.1f (%.1f-%.1f)", sum (b{4}(in) .* b{5}(in)) / sum (b{4}(in)), ...
-                                    min (b{5}(in)), max (b{5}(in)))];
+                            spread(b.steal_pct(in), b.wall_s(in))];
       endif
     endfor
   endfor
   md_table (md, {"", "machine", "level", "waits", "p50", "p95", "p99", "worst", "steal, % (blocks)"}, body);
-  refused (md, fullfile (out, "priority", "priority_refused.txt"));
+  refused (md, fullfile (out, "priority_refused.txt"));
 endfunction
 
 ## hasta next to the usual deadline wait: for each machine, level, duration
 ## and way, the processor time as a share of its blocks' time (over all, then
 ## the least and most of one block), and its own lateness and the script's.
 function hasta_part (md, out, fig)
-  b = read_csv (fullfile (out, "hasta", "hasta_blocks.csv"), "%s%f%s%f%f%f%f%f");
-  if (isempty (b{1}))
+  b = read_csv (fullfile (out, "hasta_blocks.csv"));
+  if (! isfield (b, "way"))
     return;
   endif
   fprintf (md, ["\nIn Octave, hasta next to the usual deadline wait (one sleep to 1 ms before the deadline, then a " ...
                 "spin),\nin blocks of one way each, order alternating; lateness past the deadline, us:\n\n"]);
-  platform = strcat (b{1}, {" level "}, cellstr (num2str (b{2})));
+  platform = strcat (b.machine, {" level "}, cellstr (num2str (b.level)));
   body = {};
   for p = ordered (platform)
-    for d = unique (b{4})'
-      for w = ordered (b{3})
-        in = strcmp (platform, p{1}) & strcmp (b{3}, w{1}) & b{4} == d;
+    for d = unique (b.duration_ms)'
+      for w = ordered (b.way)
+        in = strcmp (platform, p{1}) & strcmp (b.way, w{1}) & b.duration_ms == d;
         if (any (in))
-          busy = 100 * sum (b{8}(in)) / sum (b{7}(in));
-          fig(sprintf ("%s: %s, busy @ %g", p{1}, w{1}, d)) = busy;
-          share = 100 * b{8}(in) ./ b{7}(in);
+          fig(sprintf ("%s: %s, busy @ %g", p{1}, w{1}, d)) = 100 * sum (b.cpu_s(in)) / sum (b.wall_s(in));
           at = @(stat) us (fig(sprintf ("%s: %s %s @ %g", p{1}, w{1}, stat, d)), 2);
           body(end + 1, :) = [strsplit(p{1}, " level "), sprintf("%g", d), w, ...
-                              sprintf("%.1f (%.1f-%.1f)", busy, min (share), max (share)), ...
+                              spread(100 * b.cpu_s(in) ./ b.wall_s(in), b.wall_s(in)), ...
                               cellfun(at, {"own, p50", "own, p95", "own, p99", "by reloj(), p50", "by reloj(), p95", ...
                                            "by reloj(), p99", "by reloj(), worst"}, "UniformOutput", false)];
         endif
@@ -239,13 +236,18 @@ function hasta_part (md, out, fig)
   endfor
   md_table (md, {"machine", "level", "ms", "wait", "busy, % (blocks)", "own p50", "p95", "p99", "by reloj() p50", ...
                  "p95", "p99", "worst"}, body);
-  refused (md, fullfile (out, "hasta", "hasta_refused.txt"));
+  refused (md, fullfile (out, "hasta_refused.txt"));
 endfunction
 
 function refused (md, file)
   if (exist (file, "file"))
     fprintf (md, "\nNo waits at level 1: %s\n", strtrim (fileread (file)));
   endif
+endfunction
+
+## X over blocks of WEIGHTS: the mean weighted by them, then the least and most.
+function t = spread (x, weights)
+  t = sprintf ("%.1f (%.1f-%.1f)", sum (weights .* x) / sum (weights), min (x), max (x));
 endfunction
 
 ## The plot's curves, a file for each duration: for every way of waiting, in
@@ -416,16 +418,26 @@ function t = fileread_or (file)
   endif
 endfunction
 
-## The columns of a CSV file after its header line, as FORMAT says (%s or %f
-## each); a column the file lacks, or all where there is no file, are empty.
-function c = read_csv (file, format)
-  wanted = regexp (format, '%[sf]', "match");
-  c = repmat ({[]}, 1, numel (wanted));
+## The columns of a CSV file by the names its header line gives them: numbers
+## where every value of one is a number, else text; none where there is no file.
+function c = read_csv (file)
+  c = struct ();
   f = fopen (file);
   if (f >= 0)
-    given = numel (strsplit (fgetl (f), ","));
-    c(1:given) = textscan (f, [wanted{1:given}], "Delimiter", ",", "Whitespace", "");
-    c(given + 1:end) = {NaN(size (c{1}))};
+    names = strsplit (fgetl (f), ",");
+    text = textscan (f, repmat ("%s", 1, numel (names)), "Delimiter", ",", "Whitespace", "");
     fclose (f);
+    for i = 1:numel (names)
+      x = str2double (text{i});
+      c.(names{i}) = {text{i}, x}{1 + all (! isnan (x) | strcmpi (text{i}, "NaN"))};
+    endfor
+  endif
+endfunction
+
+## Column NAME of C, or NaN for each row where C has none.
+function x = column (c, name)
+  x = NaN (size (c.wait));
+  if (isfield (c, name))
+    x = c.(name);
   endif
 endfunction
