@@ -36,7 +36,7 @@ function(label_tests)
     "wine_prefix"                                                         "wine"
     "macos_toolchain"                                                     "macos,npm"
     "macos_.*"                                                            "macos"
-    "octave_(extensions|build_mex|windows_compile|interrupt|interrupt_hasta)|bench_summary"  "octave"
+    "octave_(extensions|build_mex|windows_compile|interrupt|interrupt_hasta)|bench_.*"  "octave"
     "octave_.*"                                                           "octave-roots"
   )
   get_directory_property(tests TESTS)
