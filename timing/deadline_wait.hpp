@@ -2,17 +2,10 @@
 // system's timer while the deadline is far and spinning on the counter for the
 // rest, so that, when the system wakes it within its margin, it ends as close
 // to the deadline as the busy wait does without keeping a processor busy the
-// whole time.
-//
-// It sleeps until a margin before the deadline, and the margin is learned from
-// how late this process's own recent wakeups came: a late wakeup then rarely
-// makes a late end, and a machine that wakes promptly spins little. While the
-// thread runs raised (above ordinary threads), the margin is learned from the
-// wakeups it had so, over a longer memory. The margin never passes the
-// ceiling of the system's timer (1 ms where it is a high-resolution one), so
-// the wait never spins longer than one that sleeps to a fixed 1 ms before its
-// deadline. What is learned is a plain value that the caller passes in and
-// keeps between waits (LearnedWakeups); nothing else carries over.
+// whole time. The margin is learned from how late this process's own wakeups
+// came (marginCovering below: the rule, and why); what is learned is a plain
+// value that the caller passes in and keeps between waits (LearnedWakeups);
+// nothing else carries over.
 #pragma once
 
 #include <algorithm>
@@ -112,12 +105,16 @@ inline WakeupWindow afterWakeup(WakeupWindow window, std::uint64_t lateness, std
     return window;
 }
 
-// A margin, in ticks, that covers a wakeup latenessUs late: 1.25 x that +
-// 50 us, but never more than `ceiling` (ticks: the most a wakeup on this
-// system's timer comes late by its design, from marginCeilingSeconds), nor
-// less than 50 us. A wakeup later than the ceiling is the machine taking the
-// processor away, which a spin would suffer as much: a wider margin would buy
-// nothing with its spin.
+// The margin rule. A margin, in ticks, that covers a wakeup latenessUs late:
+// 1.25 x that + 50 us, but never more than `ceiling` (ticks: the most a
+// wakeup on this system's timer comes late by its design, from
+// marginCeilingSeconds), nor less than 50 us. Learned from this process's
+// own wakeups (marginFrom, raisedMarginFrom), so that a late wakeup rarely
+// makes a late end and a machine that wakes promptly spins little. A wakeup
+// later than the ceiling is the machine taking the processor away, which a
+// spin would suffer as much: a wider margin would buy nothing with its spin,
+// and with it the wait never spins longer than one that sleeps to the
+// ceiling before its deadline.
 inline std::uint64_t marginCovering(double latenessUs, std::uint64_t ceiling, std::uint64_t frequency) {
     const std::uint64_t least = marginTicks(kLeastMarginSeconds, frequency);
     // In whole microseconds times the frequency, then divided: exact where
@@ -222,10 +219,9 @@ struct DeadlineWaitEnd {
 //   (interrupted, at that reading, if it says so), then sleeps, through
 //   sleepUntil(tick), which returns at or after the counter reaches tick, or
 //   earlier (a signal, say), until the margin before the deadline but for no
-//   more than 50 ms and no less than 1 ms at a time. Each wakeup not earlier
-//   than asked for goes into the window with how late it came, and where
-//   threadRaised into the raised memory too. A margin that grows on the way
-//   counts at once; one that shrinks, from the next wait on.
+//   more than kLongestSleepSeconds and no less than kShortestSleepSeconds at
+//   a time. Each wakeup not earlier than asked for goes into the window with
+//   how late it came, and where threadRaised into the raised memory too.
 //   Then it spins to the deadline as the busy wait does (spinUntilOn, which
 //   asks interruptPending once a millisecond but not in the last).
 //

@@ -10,14 +10,12 @@
 //                              the counter again. Readings are at most a few
 //                              seconds ahead.
 //   marginCeilingSeconds(sleeper) how late a wakeup on this timer comes, by
-//                              its design, at most: the widest margin worth
-//                              spinning (a later wakeup is the system taking
-//                              the processor away, which a spin suffers too);
+//                              its design, at most: the margin's ceiling
+//                              (deadline_wait.hpp, marginCovering);
 //   threadRaised(sleeper)      whether the thread ran above ordinary ones when
 //                              openSleeper asked the system (prioridad(1), or
-//                              any other way): then wakeups come promptly but
-//                              for the rare late one, which the wait's margin
-//                              remembers longer;
+//                              any other way): then the margin comes from
+//                              the wakeups it had so (RaisedWakeups);
 //   closeSleeper(sleeper)      undoes what openSleeper changed, so that the
 //                              host's thread is left as it was found. Call it
 //                              before the host's error call, which does not
