@@ -12,60 +12,22 @@ function r = sondeo(seconds, varargin)
 %   script timing itself with reloj, espera and hasta gets on this machine,
 %   next to tic, toc and pause, then prints a short table and a verdict:
 %
-%   - The clock: the counter every figure is read on, which reloj, espera,
-%     hasta and fecha read: QueryPerformanceCounter on Windows,
-%     CLOCK_MONOTONIC on Linux, CLOCK_UPTIME_RAW on macOS.
-%   - Calls: what a call of reloj(), tic and toc(id) costs (the median over
-%     batches of calls), and the shortest interval seen between the readings
-%     of two successive reloj() or toc(id) calls. A script cannot time
-%     anything shorter than that, however finely the counter ticks.
-%   - The system clock: how closely fecha reads the counter and the system
-%     clock together (its incierto, the median and the worst of 100 tries),
-%     and what the system says of its clock: synchronised to a time source,
-%     with the error it estimates; not synchronised; or nothing.
-%   - Lateness: how long after its deadline espera(d), hasta(reloj()+d) and
-%     pause(d/1000) end, for d = 0.1, 1 and 10 ms: the median, the 99th
-%     percentile and the worst, in microseconds. All are timed alike, from
-%     reloj() just before the call (plus d: the deadline) to reloj() just
-%     after it, so the cost of the calls is in the figures, as it is in a
-%     script. Each round of waits has ten of 0.1 ms, three of 1 ms and one of
-%     10 ms, the three ways taking turns, so that load elsewhere falls on all
-%     alike and the long waits, which cost the most time, still number about
-%     110 in 10 seconds (150 where the priority cannot be raised, and there
-%     are no blocks at each level).
-%     A 99th percentile needs 100 waits: with fewer it is not reported (NaN,
-%     '-' in the table); give sondeo more seconds.
-%   - Priority: whether this session may raise its priority with prioridad,
-%     and, where it may, how 10 ms waits of espera and hasta fare at level 1
-%     beside level 0: the last fifth of the time goes to blocks of such
-%     waits at each level in turn (blocks, not single waits, as a script
-%     keeps a level for a while). sondeo gives the level back as it found
-%     it, also on an error. Where the system refuses, it says how to allow
-%     it; where prioridad does not run, sondeo measures the rest all the same.
-%   - Processor away: reloj() read back to back, a quarter of the time the
-%     rounds of waits take, in short stretches between them, so that every
-%     run samples the same share of its time and the same moments as its
-%     waits. A step between two readings ten times longer than usual (and
-%     at least 10 us; rounded down to 10, 20, 50, 100 ... us, so that it
-%     does not follow small changes in the interpreter's speed) is a gap,
-%     time in which the script did not run: the machine gave the processor
-%     to something else (another program, the system, the hypervisor of a
-%     virtual machine) or let it sleep to save power. How many gaps a
-%     second, the share of the time they took, the longest. A wait whose
-%     deadline falls in a gap ends only when the processor comes back,
-%     however it waits.
+%   - the clock: the counter every figure is read on;
+%   - what a call of reloj(), tic and toc(id) costs, and the shortest
+%     interval a script sees between two calls;
+%   - how closely fecha reads the counter and the system clock together, and
+%     what the system says of its clock;
+%   - how late espera(d), hasta(reloj()+d) and pause(d/1000) end past their
+%     deadline for d = 0.1, 1 and 10 ms: the median, the 99th percentile (not
+%     below 100 waits: give sondeo more seconds) and the worst;
+%   - whether this session may raise its priority with prioridad, and what
+%     level 1 does for 10 ms waits (the level is given back as found);
+%   - how often, and for how long, the machine takes the processor away.
 %
-%   How to read it: espera's median is about the cost of calling it; its 99th
-%   percentile and worst are what the machine adds. If gaps take 1% of the
-%   time or more, they set the 99th percentile of every wait: a quieter
-%   machine (fewer programs, no virtual machine, no power saving) helps more
-%   than any way of waiting. pause sleeps, so it ends when the system wakes
-%   the script, which depends on the system and its timer.
-%
-%   Where figures can be shown it then draws, on both axes logarithmic, the
-%   share of waits that ended at least so late against lateness: espera
-%   solid, hasta dotted, pause dashed, one colour per duration. Options, as name/value
-%   pairs:
+%   How to read it: espera's median is about the cost of calling it; its
+%   99th percentile and worst are what the machine adds. Where figures can be
+%   shown it then draws the share of waits that ended at least so late.
+%   Options, as name/value pairs:
 %     'plot', false   show no figure
 %     'file', F       draw the figure off screen into the PNG file F
 %                     instead of showing it (also without a display)
@@ -104,8 +66,9 @@ function r = sondeo(seconds, varargin)
 %       r = sondeo(10, 'file', 'sondeo.png');
 %       r.espera.p99_us      % for each d, 99% of espera(d) ended within this
 %
-%   The whole contract of these functions is in docs/reference.md, which
-%   comes with the release (in the Octave package's folder: doc/reference.md).
+%   How each part is measured, and how to read the verdict, is in
+%   docs/reference.md, with the whole contract of these functions; it comes
+%   with the release (in the Octave package's folder: doc/reference.md).
 %
 %   See also reloj, espera, hasta, prioridad, fecha.
 
