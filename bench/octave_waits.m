@@ -97,14 +97,19 @@ function p = parts (scale)
                        "nest", "round machine level*", "ways", {{
     "espera(10)", "espera (d)", "", "espera(10)", {}
     "hasta(reloj()+10)", "hasta (deadline)", "", "hasta(reloj()+10)", {}}});
-  ## hasta against the usual deadline wait (bench/hasta_ref.cpp), a block
-  ## each: taking turns wait by wait would be unfair, since a wait that
-  ## follows a long spin starts behind the scheduler.
+  ## hasta against the usual deadline wait (bench/hasta_ref.cpp, with a
+  ## fixed 1 ms margin), and at level 1 loaded against the same wait with a
+  ## fixed 300 us margin too, which spins less and wakes late more often, as
+  ## hasta's raised margin would; a block each: taking turns wait by wait
+  ## would be unfair, since a wait that follows a long spin starts behind the
+  ## scheduler.
   p.hasta = struct ("conditions", {{"idle level 0", "loaded level 0", "loaded level 1"}}, "ms", [10 100], ...
                     "waits", [50 20], "rounds", max (2, 2 * round (3 * scale)), "turns", false, ...
                     "nest", "machine level ms round way*", "ways", {{
     "hasta", "ended = hasta (deadline)", "hasta own", "hasta by reloj()", {}
-    "reference", "ended = hasta_ref (deadline)", "reference own", "reference by reloj()", {}}});
+    "reference", "ended = hasta_ref (deadline, 1)", "reference own", "reference by reloj()", {}
+    "reference 300 us", "ended = hasta_ref (deadline, 0.3)", "reference 300 us own", "reference 300 us by reloj()", ...
+    {"loaded level 1"}}});
 endfunction
 
 ## The part's blocks in the order they run, a row each: its condition,

@@ -216,7 +216,8 @@ function hasta_part (md, out, fig)
     return;
   endif
   fprintf (md, ["\nIn Octave, hasta next to the usual deadline wait (one sleep to 1 ms before the deadline, then a " ...
-                "spin),\nin blocks of one way each, order alternating; lateness past the deadline, us:\n\n"]);
+                "spin;\nat level 1 loaded also to 300 us before it), in blocks of one way each, order alternating; " ...
+                "lateness\npast the deadline, us:\n\n"]);
   platform = strcat (b.machine, {" level "}, cellstr (num2str (b.level)));
   body = {};
   for p = ordered (platform)

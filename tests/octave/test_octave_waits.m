@@ -10,7 +10,7 @@ function failures = test_octave_waits(root)
   stub(work, 'reloj', 't = 1000 * time();');
   stub(work, 'espera', 'pause(0.001); t = note(''espera'', reloj());');  % a block lasts long enough for a signal
   stub(work, 'hasta', 't = note(''hasta'', varargin{1});');
-  stub(work, 'hasta_ref', 't = note(''ref'', varargin{1} + 0.5);');
+  stub(work, 'hasta_ref', 't = note(''ref'', varargin{1} + varargin{2});');  % ends its margin late
   stub(work, 'prioridad', ['global level_ refuse_; t = level_; if nargin, if varargin{1} == 1 && refuse_, ' ...
                            'error(''prioridad: level 1 is refused here''); end; level_ = varargin{1}; end']);
   stub(work, 'note', ['global log_ level_ hog_; t = varargin{2}; ' ...
@@ -42,6 +42,8 @@ function failures = test_octave_waits(root)
   octave_waits('hasta', work, 0.05, hog_, work);
   hasta = brief(fileread(fullfile(work, 'hasta_blocks.csv')));
   samples = fileread(fullfile(work, 'samples_octave_hasta.csv'));
+  tight = regexp(samples, 'loaded level 1,reference 300 us own,100,([-\d.]+)', 'tokens');
+  tight = [tight{:}];
   octave_waits('long', work, 0.001, [], work);
   long = regexprep(fileread(fullfile(work, 'samples_octave_long.csv')), '-?\d+\.\d+', 'X');
   kill(hog_, 9);
@@ -59,7 +61,13 @@ function failures = test_octave_waits(root)
     'a block a way, each condition in turn, the ways'' order turned', hasta, ...
       ['idle,0,hasta,10,1,50;idle,0,reference,10,1,50;idle,0,reference,10,2,50;idle,0,hasta,10,2,50;' ...
        'idle,0,hasta,100,1,20;idle,0,reference,100,1,20;idle,0,reference,100,2,20;idle,0,hasta,100,2,20;loaded,0,hasta,10,1']
-    'the end a wait returns as its own lateness, in us', samples, sprintf('\nloaded level 1,reference own,100,500.0000,NaN\n')
+    'the 300 us reference at level 1 loaded only, in turn with the others', hasta, ...
+      ['loaded,1,hasta,10,1,50;loaded,1,reference,10,1,50;loaded,1,reference 300 us,10,1,50;' ...
+       'loaded,1,reference 300 us,10,2,50;loaded,1,reference,10,2,50;loaded,1,hasta,10,2,50;']
+    'the 300 us reference at level 1 loaded only', sprintf('%d', numel(strfind(hasta, 'reference 300 us'))), '4'
+    'the end a wait returns as its own lateness, in us', samples, sprintf('\nloaded level 1,reference own,100,1000.0000,NaN\n')
+    'each reference with its margin (0.3 ms to within the stand-in clock''s step)', ...
+      sprintf('%d', ~isempty(tight) && all(abs(cellfun(@str2double, tight) - 300) < 1)), '1'
     'ways that take turns: each wait''s processor time', long, ...
       sprintf('\noctave,espera(d) by its end,1,X,X\noctave,hasta(reloj()+d) by its end,1,X,X\n')
   };
