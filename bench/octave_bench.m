@@ -1,18 +1,11 @@
 ## octave_bench (MEXDIR, OUTDIR, SCALE)
 ##
-## espera, hasta and reloj as a script in GNU Octave sees them, measured by
-## sondeo (which prints its table): espera(d) and hasta(reloj()+d) next to
-## pause(d/1000) for d = 0.1, 1 and 10 ms, what one reloj() call costs next to
-## tic and toc, and the gaps in reading reloj. MEXDIR holds reloj.mex,
-## espera.mex and hasta.mex; OUTDIR receives
-## samples_octave.csv (every wait),
-## octave_cost.csv and octave_gaps.csv. SCALE multiplies sondeo's 10 seconds
-## (default 1).
+## What sondeo (which prints its table) measures in GNU Octave, with the
+## extensions of MEXDIR, written into OUTDIR for bench/summarise.m: every wait
+## (samples_octave.csv), the cost of a call (octave_cost.csv) and the gaps in
+## reading reloj (octave_gaps.csv). SCALE multiplies sondeo's 10 seconds.
 
 function octave_bench (mexdir, outdir, scale)
-  if (nargin < 3)
-    scale = 1;
-  endif
   ## The source's sondeo, unless MEXDIR has its own (it comes first).
   addpath (fullfile (fileparts (mfilename ("fullpath")), "..", "sondeo"));
   addpath (mexdir);

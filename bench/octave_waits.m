@@ -69,10 +69,10 @@ endfunction
 
 ## The parts. Each has its conditions (as the samples name the platform:
 ## "octave" for the machine as found, else "idle" or "loaded" and a level);
-## durations (ms) with the waits a block takes of each; rounds; whether its
-## ways take turns in one block or have a block each; the nesting of its
-## blocks (loops of machine, level, ms, round and way, the outermost first,
-## the one marked * run backwards every other round); and its ways. A way
+## durations (ms) with the waits a block takes of each; rounds; the nesting
+## of its blocks (loops of machine, level, ms, round and way, the outermost
+## first, the one marked * run backwards every other round; without a loop of
+## ways, they take turns in one block); and its ways. A way
 ## has a name; the statement timed, which may use d (ms) and deadline (the
 ## reloj() before it plus d) and sets ended where the call returns its end;
 ## the names of its own lateness and of the script's ("": not written); and
@@ -80,11 +80,11 @@ endfunction
 function p = parts (scale)
   ## Waits that need not keep a core busy, and what each costs the machine.
   p.long = struct ("conditions", {{"octave"}}, "ms", [1 10 100], "waits", ceil (scale * [1000 300 100]), ...
-                   "rounds", 1, "turns", true, "nest", "ms", "ways", {{
+                   "rounds", 1, "nest", "ms", "ways", {{
     "espera(d)", "ended = espera (d)", "espera(d) by its end", "", {}
     "hasta(reloj()+d)", "ended = hasta (deadline)", "hasta(reloj()+d) by its end", "", {}
     "pause(d/1000)", "pause (d / 1000)", "", "pause(d/1000) by reloj()", {}}});
-  p.cpu = struct ("conditions", {{"octave"}}, "ms", 1000, "waits", 1, "rounds", 5, "turns", false, ...
+  p.cpu = struct ("conditions", {{"octave"}}, "ms", 1000, "waits", 1, "rounds", 5, ...
                   "nest", "round way", "ways", {{
     "espera(1000)", "espera (d)", "", "", {}
     "hasta(reloj()+1000)", "hasta (deadline)", "", "", {}
@@ -93,7 +93,7 @@ function p = parts (scale)
   ## a thread that spent half its time at a real-time priority would build up
   ## little debt with the scheduler, which would flatter its waits at level 0.
   p.priority = struct ("conditions", {{"idle level 0", "idle level 1", "loaded level 0", "loaded level 1"}}, ...
-                       "ms", 10, "waits", 60, "rounds", max (1, round (5 * scale)), "turns", true, ...
+                       "ms", 10, "waits", 60, "rounds", max (1, round (5 * scale)), ...
                        "nest", "round machine level*", "ways", {{
     "espera(10)", "espera (d)", "", "espera(10)", {}
     "hasta(reloj()+10)", "hasta (deadline)", "", "hasta(reloj()+10)", {}}});
@@ -104,7 +104,7 @@ function p = parts (scale)
   ## would be unfair, since a wait that follows a long spin starts behind the
   ## scheduler.
   p.hasta = struct ("conditions", {{"idle level 0", "loaded level 0", "loaded level 1"}}, "ms", [10 100], ...
-                    "waits", [50 20], "rounds", max (2, 2 * round (3 * scale)), "turns", false, ...
+                    "waits", [50 20], "rounds", max (2, 2 * round (3 * scale)), ...
                     "nest", "machine level ms round way*", "ways", {{
     "hasta", "ended = hasta (deadline)", "hasta own", "hasta by reloj()", {}
     "reference", "ended = hasta_ref (deadline, 1)", "reference own", "reference by reloj()", {}
@@ -119,7 +119,7 @@ function b = schedule (p, ways)
   for c = 1:numel (p.conditions)
     w = find (cellfun (@(only) isempty (only) || any (strcmp (only, p.conditions{c})), {ways.only}));
     groups = {w};
-    if (! p.turns)
+    if (any (strncmp (strsplit (p.nest), "way", 3)))
       groups = num2cell (w);
     endif
     machine = find (strcmp (strtok (p.conditions), strtok (p.conditions{c})), 1);

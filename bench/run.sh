@@ -1,25 +1,12 @@
 #!/bin/sh
-# make bench: how close the waits end to their deadline and what they and
-# reloj cost, on Linux and in GNU Octave (docs/precision.md says what each
-# part measures). This script only orders the runs; each measuring program
-# writes what it measured into build/bench, and bench/summarise.m, the one
-# summariser, reckons every figure from it, prints the tables and judges the
-# targets of bench/targets.txt. In one run:
-#   1. fecha through the stand-in host, natively and under Wine (fecha_pairs);
-#   2. the cost of reloj's body (reloj_cost, Google Benchmark);
-#   3. espera's busy wait and the ways of sleeping (lateness);
-#   4. in Octave: sondeo (octave_bench), fecha (octave_fecha), and the parts
-#      of bench/octave_waits.m: the waits that need not keep a core busy and
-#      their processor time (long, cpu), prioridad beside busy processes
-#      (priority), hasta next to the usual deadline wait (hasta, with
-#      bench/hasta_ref.cpp built into build/linux/bench/octave);
-#   5. fecha natively again, for how far its two scales moved apart.
-# Then the summary (build/bench/summary.md) and the plot (lateness.png).
-# BENCH_SCALE multiplies the number of waits (default 1: a few minutes).
-# BENCH_PLOT names the plot's file instead: BENCH_PLOT=docs/lateness.png
-# draws it where docs/precision.md shows it.
-# Other folders: BENCH_OUT, BENCH_BIN (the benchmarks), OCTAVE_MEX_DIR,
-# BENCH_REF_DIR; defaults as below.
+# make bench: runs the measuring programs in turn, each writing what it
+# measured into build/bench (docs/precision.md says what each part measures),
+# then bench/summarise.m, which reckons every figure, prints the tables,
+# writes summary.md and judges bench/targets.txt; then the plot, lateness.png.
+# BENCH_SCALE multiplies the number of waits (default 1: a few minutes);
+# BENCH_PLOT names the plot's file (BENCH_PLOT=docs/lateness.png draws it where
+# docs/precision.md shows it); BENCH_OUT, BENCH_BIN (the benchmarks),
+# OCTAVE_MEX_DIR and BENCH_REF_DIR name other folders, defaults as below.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BENCH_OUT:-$root/build/bench}
@@ -105,6 +92,7 @@ if command -v octave >/dev/null 2>&1 && [ -f "$octave_mex/reloj.mex" ] && [ -f "
 else
     skipped="$skipped octave(no $octave_mex/reloj.mex, espera.mex and hasta.mex)"
 fi
+# fecha again: how far its two scales moved apart during the run.
 "$bin/fecha_pairs" "$root/dist/linux/fecha.mexa64" linux-end "$out/fecha_samples.csv" 1000
 echo "load average at end: $(cut -d ' ' -f 1-3 /proc/loadavg)" >>"$out/machine.txt"
 

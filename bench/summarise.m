@@ -1,11 +1,10 @@
 ## summarise (ROOT, OUT)
 ##
 ## make bench's one summariser: reckons every figure of a run from what its
-## measuring programs wrote into OUT (every wait, fecha call and block), prints
-## each part's lateness table and then the tables of OUT/summary.md, and
-## judges the targets of ROOT/bench/targets.txt. Writes OUT/lateness.csv (each
-## row's percentiles), OUT/fecha.csv and the plot's curves, OUT/curves_D.dat.
-## A part that did not run is left out.
+## measuring programs wrote into OUT, prints each part's lateness table and
+## the tables of OUT/summary.md, and judges ROOT/bench/targets.txt. Writes
+## OUT/lateness.csv (each row's percentiles), OUT/fecha.csv and the plot's
+## curves, OUT/curves_D.dat. A part that did not run is left out.
 
 function summarise (root, out)
   ## Percentiles of nearest rank as sondeo reckons them, read from its source:
