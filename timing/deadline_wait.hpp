@@ -106,32 +106,32 @@ inline WakeupWindow afterWakeup(WakeupWindow window, std::uint64_t lateness, std
 }
 
 // The margin rule. A margin, in ticks, that covers a wakeup latenessUs late:
-// 1.25 x that + 50 us, but never more than `ceiling` (ticks: the most a
-// wakeup on this system's timer comes late by its design, from
-// marginCeilingSeconds), nor less than 50 us. Learned from this process's
-// own wakeups (marginFrom, raisedMarginFrom), so that a late wakeup rarely
-// makes a late end and a machine that wakes promptly spins little. A wakeup
-// later than the ceiling is the machine taking the processor away, which a
-// spin would suffer as much: a wider margin would buy nothing with its spin,
-// and with it the wait never spins longer than one that sleeps to the
-// ceiling before its deadline.
+// that + 50 us, but never more than `ceiling` (ticks: the most a wakeup on
+// this system's timer comes late by its design, from marginCeilingSeconds),
+// nor less than 50 us. Learned from this process's own wakeups (marginFrom,
+// raisedMarginFrom), so that a late wakeup rarely makes a late end and a
+// machine that wakes promptly spins little. A wakeup later than the ceiling
+// is the machine taking the processor away, which a spin would suffer as
+// much: a wider margin would buy nothing with its spin, and with it the wait
+// never spins longer than one that sleeps to the ceiling before its deadline.
 inline std::uint64_t marginCovering(double latenessUs, std::uint64_t ceiling, std::uint64_t frequency) {
     const std::uint64_t least = marginTicks(kLeastMarginSeconds, frequency);
     // In whole microseconds times the frequency, then divided: exact where
     // the margin is a whole number of ticks.
-    const double ticks = (latenessUs * 1.25 + kLeastMarginSeconds * 1e6) * u64ToDouble(frequency) / 1e6;
+    const double ticks = (latenessUs + kLeastMarginSeconds * 1e6) * u64ToDouble(frequency) / 1e6;
     return std::clamp(static_cast<std::uint64_t>(ticks), least, std::max(ceiling, least));
 }
 
 // The margin a wait keeps clear of its deadline, in ticks, at ordinary
-// priority: one that covers the largest lateness in the window; the ceiling
-// (or the least margin, if that is more) until a whole block of wakeups has
-// been seen.
+// priority: one that covers 1.25 x the largest lateness in the window (17 to
+// 32 wakeups say little of the next one: the quarter more is its allowance);
+// the ceiling (or the least margin, if that is more) until a whole block of
+// wakeups has been seen.
 inline std::uint64_t marginFrom(const WakeupWindow& window, std::uint64_t ceiling, std::uint64_t frequency) {
     if (window.blocks == 0 && window.seen < kWakeupBlock) {
         return std::max(ceiling, marginTicks(kLeastMarginSeconds, frequency));
     }
-    return marginCovering(std::max(window.currentUs, window.previousUs), ceiling, frequency);
+    return marginCovering(std::max(window.currentUs, window.previousUs) * 1.25, ceiling, frequency);
 }
 
 // How late this process's wakeups came while its thread ran raised, which
@@ -186,8 +186,10 @@ inline RaisedWakeups afterRaisedWakeup(RaisedWakeups raised, std::uint64_t laten
 }
 
 // The margin while raised, in ticks: one that covers the larger of the two
-// blocks' second latest; the ceiling until kWakeupBlock wakeups have been
-// seen raised (the window's, at ordinary priority, say nothing of these).
+// blocks' second latest, with no allowance beyond the 50 us: it is already a
+// high quantile of a hundred wakeups and more, and each microsecond more is
+// spun on every wait. The ceiling until kWakeupBlock wakeups have been seen
+// raised (the window's, at ordinary priority, say nothing of these).
 inline std::uint64_t raisedMarginFrom(const RaisedWakeups& raised, std::uint64_t ceiling, std::uint64_t frequency) {
     if (raised.blocks == 0 && raised.seen < kWakeupBlock) {
         return std::max(ceiling, marginTicks(kLeastMarginSeconds, frequency));
