@@ -130,31 +130,36 @@ struct MarginCase {
 
 TEST(DeadlineWait, MarginCoversTheLatestWakeupOrRaisedTheRecurringOneUpToTheCeiling) {
     const MarginCase cases[] = {
-        // Until 16 wakeups have been seen, the ceiling.
+        // Until 16 wakeups have been seen, the ceiling; raised, only until
+        // the first, and then the latest of the first block of 128.
         {"nothing_seen", {}, kFineCeiling, 1000 * kUs, 1000 * kUs},
-        {"fewer_than_a_block", {{15, 10}}, kFineCeiling, 1000 * kUs, 1000 * kUs},
+        {"fewer_than_a_block", {{15, 10}}, kFineCeiling, 1000 * kUs, 60 * kUs},
         // Then the lateness covered + 50 us: 1.25 x the window's largest;
-        // raised, the larger of the two blocks' second latest.
+        // raised, once a block has been seen, the larger of the two blocks'
+        // second latest.
         {"a_block_of_prompt_wakeups", {{16, 80}}, kFineCeiling, 150 * kUs, 130 * kUs},
         {"on_time_is_the_least", {{16, 0}}, kFineCeiling, 50 * kUs, 50 * kUs},
         {"a_tick_late_counts_as_a_microsecond", {{16, 0.1}}, kFineCeiling, 51 * kUs + 2, 51 * kUs},
-        {"the_largest_sets_it_raised_the_second", {{16, 80}, {1, 400}, {1, 900}, {1, 300}}, kFineCeiling,
-         1000 * kUs, 450 * kUs},
+        {"the_largest_sets_it", {{16, 80}, {1, 400}, {1, 900}, {1, 300}}, kFineCeiling, 1000 * kUs, 950 * kUs},
+        {"the_largest_sets_it_raised_after_a_block_the_second", {{128, 80}, {1, 400}, {1, 900}, {1, 300}},
+         kFineCeiling, 1000 * kUs, 450 * kUs},
         // A wakeup later than the timer allows never lifts it past the ceiling.
         {"late_wakeup_stops_at_the_ceiling", {{16, 80}, {2, 5000}}, kFineCeiling, 1000 * kUs, 1000 * kUs},
         {"under_the_ceiling_is_kept", {{16, 700}}, kFineCeiling, 925 * kUs, 750 * kUs},
         {"as_late_as_can_be", {{16, 80}, {2, -1}}, kFineCeiling, 1000 * kUs, 1000 * kUs},
         // A late wakeup is held for the next 16 wakeups at least...
         {"late_last_of_its_block_then_16_prompt", {{15, 80}, {1, 900}, {16, 80}}, kFineCeiling, 1000 * kUs,
-         130 * kUs},
+         950 * kUs},
         {"late_first_of_a_block_then_31_prompt", {{16, 80}, {1, 900}, {31, 80}}, kFineCeiling, 1000 * kUs,
-         130 * kUs},
-        // ...and prompt wakeups bring it down within 32. Raised, a lone one
-        // is passed over: most often longer than any margin would cover.
+         950 * kUs},
+        // ...and prompt wakeups bring it down within 32.
         {"late_last_of_its_block_then_17_prompt", {{15, 80}, {1, 900}, {17, 80}}, kFineCeiling, 150 * kUs,
-         130 * kUs},
-        {"late_first_of_a_block_then_32_prompt", {{16, 80}, {1, 900}, {32, 80}}, kFineCeiling, 150 * kUs, 130 * kUs},
-        // Raised, one that recurs within a block of 128 is held for the next
+         950 * kUs},
+        {"late_first_of_a_block_then_32_prompt", {{16, 80}, {1, 900}, {32, 80}}, kFineCeiling, 150 * kUs, 950 * kUs},
+        // Raised, after the first block a lone one is passed over: most
+        // often longer than any margin would cover...
+        {"a_block_then_a_lone_late_one", {{128, 80}, {1, 900}, {20, 80}}, kFineCeiling, 1000 * kUs, 130 * kUs},
+        // ...and one that recurs within a block of 128 is held for the next
         // 128 wakeups at least...
         {"two_late_last_of_their_block_then_128_prompt", {{126, 80}, {2, 600}, {128, 80}}, kFineCeiling, 150 * kUs,
          650 * kUs},
@@ -173,9 +178,9 @@ TEST(DeadlineWait, MarginCoversTheLatestWakeupOrRaisedTheRecurringOneUpToTheCeil
         {"coarse_nothing_seen", {}, kCoarseCeiling, 16625 * kUs, 16625 * kUs},
         {"coarse_tick_late", {{16, 15000}}, kCoarseCeiling, 16625 * kUs, 15050 * kUs},
         {"coarse_wakeups_on_a_1_ms_tick", {{16, 1000}}, kCoarseCeiling, 1300 * kUs, 1050 * kUs},
-        {"coarse_late_ones_within_the_ceiling", {{16, 80}, {2, 16000}, {40, 80}}, kCoarseCeiling, 150 * kUs,
+        {"coarse_late_ones_within_the_ceiling", {{128, 80}, {2, 16000}, {40, 80}}, kCoarseCeiling, 150 * kUs,
          16050 * kUs},
-        {"coarse_late_ones_stop_at_the_ceiling", {{16, 80}, {2, 17000}, {40, 80}}, kCoarseCeiling, 150 * kUs,
+        {"coarse_late_ones_stop_at_the_ceiling", {{128, 80}, {2, 17000}, {40, 80}}, kCoarseCeiling, 150 * kUs,
          16625 * kUs},
         // A ceiling below the least margin gives the least margin.
         {"ceiling_below_the_least", {}, 10e-6, 50 * kUs, 50 * kUs},

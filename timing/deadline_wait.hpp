@@ -188,11 +188,14 @@ inline RaisedWakeups afterRaisedWakeup(RaisedWakeups raised, std::uint64_t laten
 // The margin while raised, in ticks: one that covers the larger of the two
 // blocks' second latest, with no allowance beyond the 50 us: it is already a
 // high quantile of a hundred wakeups and more, and each microsecond more is
-// spun on every wait. The ceiling until kWakeupBlock wakeups have been seen
-// raised (the window's, at ordinary priority, say nothing of these).
+// spun on every wait. Until a first block has been seen raised, one that
+// covers the latest of it: a part of a block says too little for its second
+// latest (and the window's wakeups, at ordinary priority, nothing of these);
+// the ceiling before the first.
 inline std::uint64_t raisedMarginFrom(const RaisedWakeups& raised, std::uint64_t ceiling, std::uint64_t frequency) {
-    if (raised.blocks == 0 && raised.seen < kWakeupBlock) {
-        return std::max(ceiling, marginTicks(kLeastMarginSeconds, frequency));
+    if (raised.blocks == 0) {
+        if (raised.seen == 0) return std::max(ceiling, marginTicks(kLeastMarginSeconds, frequency));
+        return marginCovering(raised.latestUs, ceiling, frequency);
     }
     return marginCovering(std::max(raised.secondUs, raised.previousSecondUs), ceiling, frequency);
 }
